@@ -1,0 +1,62 @@
+# Set-up and everyday commands. Each target installs the Debian packages it needs when missing.
+SHELL := /bin/bash
+.DEFAULT_GOAL := test
+
+RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic
+TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth clang libclang-rt-14-dev
+BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev
+FUZZ_SECONDS ?= 30
+JOBS ?= $(shell nproc)
+
+define install_missing
+	@missing=$$(for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+endef
+
+.PHONY: run build test test-dev test-asan fuzz bench deps-run deps-test deps-bench install screenshot
+
+deps-run:
+	$(call install_missing,$(RUN_PACKAGES))
+deps-test:
+	$(call install_missing,$(TEST_PACKAGES))
+deps-bench:
+	$(call install_missing,$(BENCH_PACKAGES))
+
+build: deps-run
+	cmake --preset release >/dev/null
+	cmake --build build/release -j $(JOBS)
+
+# Starts the window in examples/, so that the file chooser opens on the sample curves.
+run: build
+	cd examples && ../build/release/bin/mergon
+
+test: test-dev test-asan fuzz
+
+test-dev: deps-test
+	cmake --preset dev >/dev/null
+	cmake --build build/dev -j $(JOBS)
+	ctest --test-dir build/dev --output-on-failure -j $(JOBS)
+
+test-asan: deps-test
+	cmake --preset asan >/dev/null
+	cmake --build build/asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+
+fuzz: deps-test
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run.sh build/fuzz/bin/reader_fuzzer
+
+bench: deps-bench
+	cmake --preset bench >/dev/null
+	cmake --build build/bench -j $(JOBS)
+	./bench/run.sh build/bench/bin
+
+install: build
+	cmake --install build/release --prefix $(or $(PREFIX),/usr/local)

@@ -1,0 +1,2 @@
+// The batch front end; filled in with its own command.
+int main() { return 2; }

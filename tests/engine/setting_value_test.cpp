@@ -1,0 +1,59 @@
+// Reading a setting box: leading numeric part, 16-bit rounding half to even, float fields.
+#include "engine/setting_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace mergon;
+
+TEST(SettingValue, LeadingNumericPartOfTheText) {
+    struct Case {
+        const char *text;
+        double value;
+    } cases[] = {
+        {"5", 5},         {"  12", 12},       {"\t7", 7},       {"12abc", 12},
+        {"1 2", 1},       {"abc", 0},         {"", 0},          {"   ", 0},
+        {"-3.25", -3.25}, {"+4", 4},          {".5", 0.5},      {"5.", 5},
+        {"-.25x", -0.25}, {"1e3", 1000},      {"1E-2", 0.01},   {"2d2", 200},
+        {"1e", 1},        {"1e+", 1},         {"1.5e2.7", 150}, {"-", 0},
+        {".", 0},         {"+.e5", 0},        {"1e-999", 0},    {"0x10", 0},
+        {"1,5", 1},       {"100 divisions", 100},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(leadingNumber(c.text), c.value) << "text \"" << c.text << "\"";
+    EXPECT_TRUE(std::isinf(leadingNumber("1e999")));
+    EXPECT_LT(leadingNumber("-1e999"), 0);
+}
+
+TEST(SettingValue, SixteenBitFieldsRoundHalfToEvenAndReportOverflow) {
+    struct Case {
+        double value;
+        std::optional<int16_t> field;
+    } cases[] = {
+        {2.5, 2},         {3.5, 4},          {-2.5, -2},         {2.4999, 2},
+        {2.5001, 3},      {0, 0},            {32767, 32767},     {32767.4, 32767},
+        {32767.5, std::nullopt},             {-32768, -32768},   {-32768.5, -32768},
+        {-32768.6, std::nullopt},            {40000, std::nullopt},
+        {std::numeric_limits<double>::infinity(), std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(toInt16(c.value), c.field) << "value " << c.value;
+    EXPECT_EQ(toInt16(leadingNumber("3.5")), 4);
+    EXPECT_EQ(toInt16(leadingNumber("2.5")), 2);
+}
+
+TEST(SettingValue, FloatFieldsRoundToFloatAndRejectOverflow) {
+    EXPECT_EQ(toFloat(0.1), 0.1f);
+    EXPECT_EQ(toFloat(1.0), 1.0f);
+    EXPECT_EQ(toFloat(3.4028235e38), std::numeric_limits<float>::max());
+    EXPECT_EQ(toFloat(1e39), std::nullopt);
+    EXPECT_EQ(toFloat(-1e39), std::nullopt);
+    EXPECT_EQ(toFloat(std::numeric_limits<double>::infinity()), std::nullopt);
+    // The largest double that still rounds to FLT_MAX, and the first that does not.
+    EXPECT_EQ(narrowToFloat(0x1.fffffefffffffp127), std::numeric_limits<float>::max());
+    EXPECT_TRUE(std::isinf(narrowToFloat(0x1.ffffffp127)));
+    EXPECT_TRUE(std::isinf(narrowToFloat(-1e300)));
+    EXPECT_LT(narrowToFloat(-1e300), 0);
+}

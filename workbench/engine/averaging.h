@@ -1,0 +1,52 @@
+#pragma once
+// "Write to File" computation: common x range, even grid, each file's value at every grid
+// point (exact row or linear interpolation), mean over the files, and the output file.
+
+#include "engine/reader.h"
+#include "engine/session.h"
+#include "engine/status.h"
+#include "engine/text_file.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mergon {
+
+// Code of a grid that cannot be made: a division count below 1, or no common x range.
+inline constexpr int kInvalidArgument = 5;
+
+struct MeanCurve {
+    std::vector<float> x;  // gridX(0..divisionCount)
+    std::vector<double> y; // mean y at each grid x
+};
+
+// Writes "Test output" to the output file and closes it: codes kPermissionDenied,
+// kPathNotFound or kOutputFailed on failure.
+Status probeOutput(TextFile &file, const std::string &path);
+
+// Narrows the common range by every loaded file's extent; the range only ever shrinks.
+void narrowCommonRange(Session &session);
+
+// Reads the division count from its box text and sets divisionCount and xStep.
+// Fails (nothing set) for a count of 0, a negative count, one outside 16 bits, or no
+// common range (commonXMin > commonXMax).
+Status prepareGrid(Session &session, std::string_view divisionText);
+
+// gridX(j) = commonXMin + xStep * j, each operation rounded to float.
+std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount);
+
+// Adds one file's value at every grid point to gridY, sweeping forward over its rows
+// (rows[0] is the unused entry 0). A grid x before row 1 takes row 1's y; one beyond every
+// row takes the y of the row with the largest x.
+void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
+                    std::vector<double> &gridY);
+
+// Reads every loaded file once (routing its path through chosenFileName) and fills `out`
+// with the grid and the mean. A file that fails names itself in the message.
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out);
+
+// The header and one line per grid point, CR LF after each.
+Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve);
+
+} // namespace mergon

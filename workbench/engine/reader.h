@@ -1,0 +1,40 @@
+#pragma once
+// The input file format: header lines to skip, then a stream of fields cut into rows of
+// fieldsPerLine fields, wherever the line breaks fall.
+
+#include "engine/session.h"
+#include "engine/status.h"
+#include "engine/text_file.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace mergon {
+
+struct Row {
+    double x = 0;
+    double y = 0;
+};
+
+// What the counting passes find in a file after its header.
+struct FileMeasure {
+    int16_t lineCount = 0;     // data lines after the header
+    int16_t fieldsPerLine = 0; // fields / lines, rounded half to even
+    int64_t fieldCount = 0;    // fields in the data
+};
+
+// The two counting passes of "Data File Open" (lines, then fields), in one streaming read.
+// Fails with kPastEnd when nothing follows the header, kTooLarge when a count does not fit
+// 16 bits, kFileNotFound when the file is missing. The file is closed on return.
+Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out);
+
+// Reads the rows of one file. rows gets lineCount + 1 entries; entry 0 stays (0, 0).
+// onRow, when given, receives each row (1-based index) as soon as its last field is read.
+// x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
+// The file is closed on success; on failure it may still be open (the caller closes all).
+using RowCallback = std::function<void(int index, const Row &row)>;
+Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
+                 const RowCallback &onRow = {});
+
+} // namespace mergon

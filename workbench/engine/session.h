@@ -1,0 +1,69 @@
+#pragma once
+// The working session of the main window: the file slot table and the session-wide values.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace mergon {
+
+inline constexpr int kSlotCount = 11;   // slots 0..10; slot 0 is never filled
+inline constexpr int kMaxInputFiles = 10;
+
+// Running minima start high and maxima low; these are ordinary numbers, not "unset" marks.
+inline constexpr float kRunningMinStart = 999999.0f;
+inline constexpr float kRunningMaxStart = -999999.0f;
+
+struct Session {
+    // File slot table as parallel arrays, indexed by slot.
+    std::array<std::string, kSlotCount> fileNames{}; // full path of the input file
+    std::array<int16_t, kSlotCount> xColumn{};       // 1-based field number of x in a row
+    std::array<int16_t, kSlotCount> yColumn{};       // 1-based field number of y in a row
+    std::array<float, kSlotCount> xCoefficient{};    // factor applied to every x
+    std::array<float, kSlotCount> yCoefficient{};    // factor applied to every y
+    std::array<float, kSlotCount> yWeight{};         // weight k(i), applied to y as well
+    std::array<int16_t, kSlotCount> skipLines{};     // header lines before the data
+    std::array<int16_t, kSlotCount> lineCount{};     // measured number of data lines
+    std::array<int16_t, kSlotCount> fieldsPerLine{}; // measured number of fields per row
+    std::array<float, kSlotCount> fileXMin{};        // smallest scaled x of the file
+    std::array<float, kSlotCount> fileXMax{};        // largest scaled x of the file
+
+    int16_t fileCount = 0;      // slots in use, 0..10
+    std::string outputFileName; // path of the output file
+    float plotXMin = kRunningMinStart, plotXMax = kRunningMaxStart; // extent of all loaded curves
+    float plotYMin = kRunningMinStart, plotYMax = kRunningMaxStart;
+    float commonXMin = kRunningMaxStart; // x range common to all curves: raised by each run
+    float commonXMax = kRunningMinStart; // lowered by each run
+    std::string chosenFileName;          // the file chooser's answer; kept by reset()
+    int16_t divisionCount = 0;           // kept by reset()
+    float xStep = 0;                     // kept by reset()
+
+    Session() { reset(); }
+
+    // Start values of the load step and of "Clear": every slot, the count, the output name
+    // and the ranges. chosenFileName, divisionCount and xStep are left alone.
+    void reset();
+    void resetSlot(int k);
+};
+
+// The settings with which one slot's file is read.
+struct CurveSettings {
+    std::string path;
+    int skipLines = 0;
+    int lineCount = 0;
+    int fieldsPerLine = 0;
+    int xColumn = 0;
+    int yColumn = 0;
+    float xCoefficient = 0;
+    float yCoefficient = 0;
+    float yWeight = 1;
+};
+
+CurveSettings curveSettings(const Session &session, int slot);
+
+// The output file's default name from the first input file: its path without the last three
+// characters, then "mrg" (a path shorter than that gets ".mrg" appended). Characters are
+// UTF-8 code points, so a multi-byte character is never cut in half.
+std::string derivedOutputName(const std::string &chosenPath);
+
+} // namespace mergon

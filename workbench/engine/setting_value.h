@@ -1,0 +1,23 @@
+#pragma once
+// Reading a setting box: the leading numeric part of its text as a double.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace mergon {
+
+// Blanks are skipped, then the longest prefix that is a number is taken; no number gives 0.
+double leadingNumber(std::string_view text);
+
+// A 16-bit field takes the value rounded half to even; nullopt when it does not fit.
+std::optional<int16_t> toInt16(double value);
+
+// Rounds a double to the nearest float; beyond the float range it gives an infinity of the
+// same sign (a plain cast would be undefined there).
+float narrowToFloat(double value);
+
+// A 32-bit float field takes the value rounded to float; nullopt when it does not fit.
+std::optional<float> toFloat(double value);
+
+} // namespace mergon

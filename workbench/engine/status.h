@@ -1,0 +1,37 @@
+#pragma once
+// Outcome of a file operation: success, or a failure with the numeric code the user sees.
+
+#include <string>
+#include <utility>
+
+namespace mergon {
+
+// One numbering for every failure the program reports.
+enum FailureCode : int {
+    kOk = 0,
+    kTooLarge = 6,          // a count or value too large for its field
+    kNonNumeric = 13,       // a non-numeric field in the x or y column
+    kFileNotFound = 53,     // an input file does not exist (any more)
+    kPastEnd = 62,          // reading past the end of a file
+    kPermissionDenied = 70, // the output file or its folder may not be written
+    kOutputFailed = 75,     // any other failure to open, write or close the output file
+    kPathNotFound = 76,     // the output file's folder does not exist
+};
+
+class Status {
+public:
+    Status() = default;
+    static Status success() { return {}; }
+    static Status failure(int code, std::string message) { return Status(code, std::move(message)); }
+
+    bool ok() const { return code_ == kOk; }
+    int code() const { return code_; }
+    const std::string &message() const { return message_; }
+
+private:
+    Status(int code, std::string message) : code_(code), message_(std::move(message)) {}
+    int code_ = kOk;
+    std::string message_;
+};
+
+} // namespace mergon

@@ -1,0 +1,509 @@
+#include "form1.h"
+
+#include "chooser/frm_open_save.h"
+#include "curve_drawing.h"
+#include "engine/averaging.h"
+#include "engine/reader.h"
+#include "engine/setting_value.h"
+#include "ui/fonts.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace mergon {
+
+namespace {
+
+const QColor kGrey(128, 128, 128);
+const QColor kSilver(192, 192, 192);
+const QColor kRed(255, 0, 0);
+
+const char *const kAdditionFailure =
+    "This file includes error data or you may mistake column or skip indication. (";
+const char *const kProbeFailure =
+    "This output data file has been opened by another application. (";
+
+void place(QWidget *w, int left, int top, int width, int height) {
+    w->setGeometry(ui::px(left), ui::px(top), ui::px(width), ui::px(height));
+}
+
+QString codeSuffix(int code) { return QString::number(code) + QLatin1Char(')'); }
+
+// Sets a flag for the length of a command, so that clicks delivered during its yields are
+// ignored instead of running a command inside another.
+class CommandGuard {
+public:
+    explicit CommandGuard(bool &busy) : busy_(busy) { busy_ = true; }
+    ~CommandGuard() { busy_ = false; }
+    CommandGuard(const CommandGuard &) = delete;
+    CommandGuard &operator=(const CommandGuard &) = delete;
+
+private:
+    bool &busy_;
+};
+
+} // namespace
+
+Form1::Form1(QWidget *parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Mergon"));
+    setWindowIcon(ui::programIcon());
+    setFont(ui::windowFont());
+    setFixedSize(ui::px(7560), ui::px(7305));
+
+    // Creation order is stacking order: rectangles and labels below boxes, buttons and graph.
+    createSettingGroups();
+    createFileRows();
+    createButtons();
+    Picture1 = new GraphPanel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(QStringLiteral("Graph"));
+    place(Picture1, 2400, 720, 4935, 3255);
+    Picture1->setEnabled(false);
+    Picture1->setFocusPolicy(Qt::NoFocus);
+    setTabOrder();
+
+    chooseFile_ = [this](Session &session) {
+        frmOpenSave dialog(session, this);
+        dialog.setWindowTitle(QStringLiteral("Data File Open"));
+        dialog.nameBox()->setText(QStringLiteral("*.txt"));
+        dialog.nameBox()->setSelection(0, 5);
+        dialog.exec();
+    };
+    showMessage_ = [this](const QString &title, const QString &text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    endProgram_ = [](bool duringCommand) {
+        // Inside a command the program ends here and now: no handler runs any further.
+        if (duringCommand)
+            std::_Exit(0);
+        QCoreApplication::exit(0);
+    };
+
+    loadStep();
+}
+
+Form1::~Form1() { file_.closeAll(); }
+
+void Form1::createButtons() {
+    struct Spec {
+        QPushButton **button;
+        const char *name;
+        const char *caption;
+        int left, width;
+        bool enabled;
+        void (Form1::*action)();
+    } specs[] = {
+        {&Command2, "Command2", "Data File Open", 240, 1575, true, &Form1::addInputFile},
+        {&Command1, "Command1", "Write to File", 1920, 1575, false, &Form1::writeMeanCurve},
+        {&Command3, "Command3", "Clear", 5520, 855, false, &Form1::clearSession},
+        {&Command4, "Command4", "Exit", 6480, 855, true, &Form1::exitProgram},
+    };
+    for (const Spec &s : specs) {
+        auto *button = new QPushButton(QString::fromUtf8(s.caption), this);
+        button->setObjectName(QString::fromUtf8(s.name));
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(false);
+        place(button, s.left, 240, s.width, 375);
+        button->setEnabled(s.enabled);
+        connect(button, &QPushButton::clicked, this, s.action);
+        *s.button = button;
+    }
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setAccessibleName(QStringLiteral("Status"));
+    place(Text1, 3600, 240, 1815, 375);
+    QFont bold = font();
+    bold.setBold(true);
+    Text1->setFont(bold);
+    QPalette status = Text1->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        status.setColor(group, QPalette::Text, kRed);
+    Text1->setPalette(status);
+    Text1->setEnabled(false);
+}
+
+void Form1::createSettingGroups() {
+    auto rectangle = [this](const char *name, int left, int top, int width, int height) {
+        auto *shape = new QFrame(this);
+        shape->setObjectName(QString::fromUtf8(name));
+        shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+        shape->setAutoFillBackground(true);
+        QPalette p = shape->palette();
+        p.setColor(QPalette::Window, kSilver);
+        shape->setPalette(p);
+        place(shape, left, top, width, height);
+    };
+    rectangle("Shape3", 240, 720, 2055, 2415);
+    rectangle("Shape1", 240, 3240, 2055, 735);
+
+    // "Data file": the grey panel behind the file rows, its caption in the top-left corner.
+    auto *panel = new QLabel(QStringLiteral("Data file"), this);
+    panel->setObjectName(QStringLiteral("Label14"));
+    panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    panel->setAutoFillBackground(true);
+    QPalette grey = panel->palette();
+    grey.setColor(QPalette::Window, kGrey);
+    grey.setColor(QPalette::WindowText, Qt::white);
+    panel->setPalette(grey);
+    place(panel, 240, 4080, 7095, 2895);
+
+    struct Caption {
+        const char *name, *text;
+        int left, top, width;
+        bool bold;
+    } captions[] = {
+        {"Label5", "X-axis", 360, 840, 1815, true},
+        {"Label4", "column", 360, 1080, 735, false},
+        {"Label8", "coefficient", 1080, 1080, 1095, false},
+        {"Label6", "Y-axis", 360, 1680, 1815, true},
+        {"Label7", "column", 360, 1920, 735, false},
+        {"Label9", "coefficient", 1080, 1920, 1095, false},
+        {"Label12", "Skip line", 360, 2520, 1815, true},
+        {"Label20", "Division", 360, 3360, 1815, true},
+    };
+    for (const Caption &c : captions) {
+        auto *label = new QLabel(QString::fromUtf8(c.text), this);
+        label->setObjectName(QString::fromUtf8(c.name));
+        label->setAlignment(Qt::AlignCenter);
+        label->setAutoFillBackground(true);
+        label->setPalette(grey);
+        if (c.bold) {
+            QFont f = font();
+            f.setBold(true);
+            label->setFont(f);
+        }
+        place(label, c.left, c.top, c.width, 255);
+    }
+
+    struct Box {
+        QLineEdit **box;
+        const char *name, *accessible;
+        int left, top, width;
+    } boxes[] = {
+        {&Text4, "Text4", "X-axis column", 360, 1320, 735},
+        {&Text6, "Text6", "X-axis coefficient", 1080, 1320, 1095},
+        {&Text5, "Text5", "Y-axis column", 360, 2160, 735},
+        {&Text7, "Text7", "Y-axis coefficient", 1080, 2160, 1095},
+        {&Text10, "Text10", "Skip line", 360, 2760, 1815},
+        {&Text3, "Text3", "Division", 360, 3600, 1815},
+    };
+    for (const Box &b : boxes) {
+        auto *box = new QLineEdit(this);
+        box->setObjectName(QString::fromUtf8(b.name));
+        box->setAccessibleName(QString::fromUtf8(b.accessible));
+        box->setAlignment(Qt::AlignRight);
+        place(box, b.left, b.top, b.width, 285);
+        *b.box = box;
+    }
+}
+
+void Form1::createFileRows() {
+    QPalette grey;
+    grey.setColor(QPalette::Window, kGrey);
+    grey.setColor(QPalette::WindowText, Qt::white);
+
+    auto *outputLabel = new QLabel(QStringLiteral("output file"), this);
+    outputLabel->setObjectName(QStringLiteral("Label1"));
+    outputLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    outputLabel->setAutoFillBackground(true);
+    outputLabel->setPalette(grey);
+    place(outputLabel, 960, 4200, 975, 255);
+
+    auto *weightLabel = new QLabel(QStringLiteral("y : k(i)"), this);
+    weightLabel->setObjectName(QStringLiteral("Label21"));
+    weightLabel->setAlignment(Qt::AlignCenter);
+    weightLabel->setAutoFillBackground(true);
+    weightLabel->setPalette(grey);
+    place(weightLabel, 6360, 4200, 975, 255);
+
+    Text2[0] = new QLineEdit(this);
+    Text2[0]->setObjectName(QStringLiteral("Text2(0)"));
+    Text2[0]->setAccessibleName(QStringLiteral("output file"));
+    QPalette output = Text2[0]->palette();
+    output.setColor(QPalette::Base, Qt::white);
+    output.setColor(QPalette::Text, kRed);
+    Text2[0]->setPalette(output);
+    place(Text2[0], 2040, 4140, 4335, 285);
+
+    static const char *const rowLabelNames[] = {"Label3",  "Label2",  "Label10", "Label11",
+                                                "Label13", "Label15", "Label16", "Label17",
+                                                "Label18", "Label19"};
+    QPalette inputRow;
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        inputRow.setColor(group, QPalette::Base, kGrey);
+        inputRow.setColor(group, QPalette::Text, kRed);
+    }
+    QFont italic = font();
+    italic.setItalic(true);
+    for (int i = 1; i <= 10; ++i) {
+        int top = 4440 + 240 * (i - 1);
+        QString caption = QStringLiteral("input file%1").arg(i, 2, 10, QLatin1Char('0'));
+
+        auto *rowLabel = new QLabel(caption, this);
+        rowLabel->setObjectName(QString::fromUtf8(rowLabelNames[i - 1]));
+        rowLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        rowLabel->setAutoFillBackground(true);
+        rowLabel->setPalette(grey);
+        place(rowLabel, 840, top, 1095, 255);
+
+        auto *name = new QLineEdit(this);
+        name->setObjectName(QStringLiteral("Text2(%1)").arg(i));
+        name->setAccessibleName(caption);
+        name->setPalette(inputRow);
+        name->setFont(italic);
+        name->setReadOnly(true);
+        name->setFocusPolicy(Qt::ClickFocus); // Tab skips the file name rows
+        place(name, 2040, top, 4455, 225);
+        Text2[i] = name;
+
+        auto *weight = new QLineEdit(this);
+        weight->setObjectName(QStringLiteral("Text8(%1)").arg(i));
+        weight->setAccessibleName(QStringLiteral("y : k(i) ") + caption);
+        weight->setAlignment(Qt::AlignRight);
+        place(weight, 6480, top, 735, 270);
+        Text8[i] = weight;
+    }
+
+    Label22 = new QLabel(QString(), this);
+    Label22->setObjectName(QStringLiteral("Label22"));
+    Label22->setAlignment(Qt::AlignCenter);
+    Label22->setFont(ui::footerFont());
+    QPalette footer = Label22->palette();
+    footer.setColor(QPalette::WindowText, QColor(255, 128, 128));
+    Label22->setPalette(footer);
+    Label22->setAttribute(Qt::WA_TranslucentBackground);
+    place(Label22, 240, 6960, 7095, 255);
+}
+
+void Form1::setTabOrder() {
+    QList<QWidget *> order = {Command2, Command1, Command4, Text4, Text6, Text5,
+                              Text7,    Text10,   Text3,    Text2[0], Command3};
+    for (int i = 1; i <= 10; ++i)
+        order.append(Text8[i]);
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    for (QWidget *w : order)
+        if (w->focusPolicy() == Qt::NoFocus)
+            w->setFocusPolicy(Qt::StrongFocus);
+}
+
+QPointF Form1::centredTopLeftTwips(QSizeF screenTwips, QSizeF windowTwips) {
+    float left = static_cast<float>(screenTwips.width()) / 2.0f -
+                 static_cast<float>(windowTwips.width()) / 2.0f;
+    float top = static_cast<float>(screenTwips.height()) / 2.0f -
+                static_cast<float>(windowTwips.height()) / 2.0f;
+    return {left, top};
+}
+
+void Form1::centreOnScreen() {
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QSize outer = frameGeometry().size();
+    QPointF twips = centredTopLeftTwips(QSizeF(screen->geometry().size()) * 15.0,
+                                        QSizeF(outer) * 15.0);
+    move(screen->geometry().topLeft() +
+         QPoint(static_cast<int>(std::floor(twips.x() / 15.0)),
+                static_cast<int>(std::floor(twips.y() / 15.0))));
+}
+
+void Form1::loadStep() {
+    centreOnScreen();
+    Text4->setText(QStringLiteral("5"));
+    Text5->setText(QStringLiteral("6"));
+    Text10->setText(QStringLiteral("3"));
+    Text6->setText(QStringLiteral("1"));
+    Text7->setText(QStringLiteral("1"));
+    Text3->setText(QStringLiteral("100"));
+    Text1->clear();
+    for (int i = 1; i <= 10; ++i)
+        Text8[i]->setText(QStringLiteral("1.0"));
+    for (QLineEdit *box : Text2)
+        box->clear();
+    session_.reset();
+}
+
+void Form1::clearSession() {
+    if (busy_)
+        return;
+    Text1->clear();
+    for (int i = 1; i <= 10; ++i)
+        Text8[i]->setText(QStringLiteral("1.0"));
+    for (QLineEdit *box : Text2)
+        box->clear();
+    session_.reset();
+    Picture1->clear();
+    Command1->setEnabled(false);
+    Command3->setEnabled(false);
+    Command2->setEnabled(true);
+    file_.closeAll();
+}
+
+void Form1::exitProgram() {
+    bool duringCommand = busy_;
+    file_.closeAll();
+    hide();
+    endProgram_(duringCommand);
+}
+
+void Form1::closeEvent(QCloseEvent *event) {
+    // Closing the window ends the program like "Exit", also in the middle of a command.
+    event->accept();
+    exitProgram();
+}
+
+void Form1::showError(const QString &text) { showMessage_(QStringLiteral("Error"), text); }
+
+void Form1::yieldAfterPoint() {
+    Picture1->update();
+    yield_.throttled();
+}
+
+bool Form1::copySettingsIntoSlot(int k) {
+    auto int16From = [](QLineEdit *box, int16_t &field) {
+        auto value = toInt16(leadingNumber(box->text().toStdString()));
+        if (value)
+            field = *value;
+        return value.has_value();
+    };
+    auto floatFrom = [](QLineEdit *box, float &field) {
+        auto value = toFloat(leadingNumber(box->text().toStdString()));
+        if (value)
+            field = *value;
+        return value.has_value();
+    };
+    Session &s = session_;
+    return int16From(Text4, s.xColumn[k]) && int16From(Text5, s.yColumn[k]) &&
+           floatFrom(Text6, s.xCoefficient[k]) && floatFrom(Text7, s.yCoefficient[k]) &&
+           floatFrom(Text8[k], s.yWeight[k]) && int16From(Text10, s.skipLines[k]);
+}
+
+void Form1::failAddition(int code) {
+    file_.closeAll();
+    Text1->clear();
+    showError(QString::fromUtf8(kAdditionFailure) + codeSuffix(code));
+}
+
+void Form1::addInputFile() {
+    if (busy_)
+        return;
+    CommandGuard guard(busy_);
+    Session &s = session_;
+
+    s.fileCount = static_cast<int16_t>(s.fileCount + 1);
+    const int k = s.fileCount;
+    if (k >= kMaxInputFiles)
+        Command2->setEnabled(false);
+    Text1->setText(QStringLiteral("File %1").arg(k));
+
+    chooseFile_(s);
+    if (s.chosenFileName.empty()) {
+        Text1->setText(QStringLiteral("File %1").arg(s.fileCount));
+        return;
+    }
+
+    if (s.fileCount == 1) {
+        s.outputFileName = derivedOutputName(s.chosenFileName);
+        Text2[0]->setText(QString::fromStdString(s.outputFileName));
+    }
+    Command1->setEnabled(s.fileCount >= 2);
+    Command3->setEnabled(true);
+    Picture1->clear();
+    s.fileNames[k] = s.chosenFileName;
+    Text2[k]->setText(QString::fromStdString(s.fileNames[k]));
+    if (!copySettingsIntoSlot(k))
+        return failAddition(kTooLarge);
+
+    FileMeasure measure;
+    Status status = measureFile(file_, s.fileNames[k], s.skipLines[k], measure);
+    if (measure.lineCount > 0)
+        s.lineCount[k] = measure.lineCount;
+    if (!status.ok())
+        return failAddition(status.code());
+    s.fieldsPerLine[k] = measure.fieldsPerLine;
+
+    std::vector<Row> rows;
+    status = readCurve(file_, curveSettings(s, k), rows, [&s, k](int, const Row &row) {
+        // Each comparison is made on the double; what is stored is rounded to float.
+        if (s.plotXMax <= row.x)
+            s.plotXMax = narrowToFloat(row.x);
+        if (s.plotYMax <= row.y)
+            s.plotYMax = narrowToFloat(row.y);
+        if (s.plotXMin >= row.x)
+            s.plotXMin = narrowToFloat(row.x);
+        if (s.plotYMin >= row.y)
+            s.plotYMin = narrowToFloat(row.y);
+        if (s.fileXMax[k] <= row.x)
+            s.fileXMax[k] = narrowToFloat(row.x);
+        if (s.fileXMin[k] >= row.x)
+            s.fileXMin[k] = narrowToFloat(row.x);
+    });
+    if (!status.ok())
+        return failAddition(status.code());
+
+    RedrawHooks hooks{[this] {
+                          Picture1->update();
+                          yield_.now();
+                      },
+                      [this] { yieldAfterPoint(); }};
+    status = redrawInputCurves(s, file_, Picture1->canvas(), hooks, k, &rows);
+    Picture1->update();
+    if (!status.ok())
+        return failAddition(status.code());
+    yield_.now();
+}
+
+void Form1::failWriting(const QString &text) {
+    file_.closeAll();
+    Text1->clear();
+    showError(text);
+}
+
+void Form1::writeMeanCurve() {
+    if (busy_)
+        return;
+    CommandGuard guard(busy_);
+    Session &s = session_;
+
+    s.outputFileName = Text2[0]->text().toStdString();
+    Text1->setText(QStringLiteral("Data writing..."));
+    yield_.now();
+    Status status = probeOutput(file_, s.outputFileName);
+    if (!status.ok())
+        return failWriting(QString::fromUtf8(kProbeFailure) + codeSuffix(status.code()));
+
+    narrowCommonRange(s);
+    status = prepareGrid(s, Text3->text().toStdString());
+    if (!status.ok())
+        return failWriting(QString::fromStdString(status.message()));
+
+    MeanCurve mean;
+    status = computeMeanCurve(file_, s, mean);
+    if (!status.ok())
+        return failWriting(QString::fromStdString(status.message()) + QStringLiteral(" (") +
+                           codeSuffix(status.code()));
+
+    drawMeanCurve(mean, Picture1->canvas(), [this] { yieldAfterPoint(); });
+    Picture1->update();
+
+    status = writeOutputFile(file_, s.outputFileName, mean);
+    if (!status.ok())
+        return failWriting(QString::fromStdString(status.message()) + QStringLiteral(" (") +
+                           codeSuffix(status.code()));
+    Text1->setText(QStringLiteral("Finish"));
+}
+
+} // namespace mergon

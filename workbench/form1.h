@@ -1,0 +1,89 @@
+#pragma once
+// Form1: the main window. It owns the session, the one file handle and the graph panel, and
+// runs the four commands: "Data File Open", "Write to File", "Clear" and "Exit".
+
+#include "engine/session.h"
+#include "engine/text_file.h"
+#include "graph_panel.h"
+#include "ui/event_yield.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace mergon {
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    Session &session() { return session_; }
+    const Session &session() const { return session_; }
+    GraphPanel *graphPanel() const { return Picture1; }
+
+    // Seams for tests and front ends. The chooser leaves its answer in chosenFileName (empty
+    // and fileCount lowered by one when cancelled); the message sink shows an "Error" box.
+    using ChooseFile = std::function<void(Session &)>;
+    using ShowMessage = std::function<void(const QString &title, const QString &text)>;
+    using EndProgram = std::function<void(bool duringCommand)>;
+    void setChooser(ChooseFile chooser) { chooseFile_ = std::move(chooser); }
+    void setMessageSink(ShowMessage sink) { showMessage_ = std::move(sink); }
+    void setProgramEnd(EndProgram end) { endProgram_ = std::move(end); }
+
+    bool commandRunning() const { return busy_; }
+
+    // Where the load step puts the window's top-left corner, in twips: the screen's centre
+    // less half the window, in single precision, not clamped to the screen.
+    static QPointF centredTopLeftTwips(QSizeF screenTwips, QSizeF windowTwips);
+
+public slots:
+    void addInputFile();   // "Data File Open"
+    void writeMeanCurve(); // "Write to File"
+    void clearSession();   // "Clear"
+    void exitProgram();    // "Exit"
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createButtons();
+    void createSettingGroups();
+    void createFileRows();
+    void setTabOrder();
+    void loadStep();
+    void centreOnScreen();
+    bool copySettingsIntoSlot(int k);
+    void failAddition(int code);
+    void failWriting(const QString &text);
+    void showError(const QString &text);
+    void yieldAfterPoint();
+
+    Session session_;
+    TextFile file_; // the one file handle of the program
+    ui::EventYield yield_;
+    bool busy_ = false;
+
+    ChooseFile chooseFile_;
+    ShowMessage showMessage_;
+    EndProgram endProgram_;
+
+public:
+    // Controls, named as the window's layout names them.
+    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr,
+                *Command4 = nullptr;
+    QLineEdit *Text1 = nullptr, *Text3 = nullptr, *Text4 = nullptr, *Text5 = nullptr,
+              *Text6 = nullptr, *Text7 = nullptr, *Text10 = nullptr;
+    std::array<QLineEdit *, 11> Text2{}; // 0 is the output file, 1..10 the input files
+    std::array<QLineEdit *, 11> Text8{}; // weights of input files 1..10; 0 is unused
+    GraphPanel *Picture1 = nullptr;
+    QLabel *Label22 = nullptr;
+};
+
+} // namespace mergon

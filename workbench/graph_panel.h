@@ -1,0 +1,35 @@
+#pragma once
+// Picture1: the graph panel widget. It shows its backing image, so the drawing stays when the
+// window is covered, uncovered or minimised.
+
+#include "panel_canvas.h"
+
+#include <QFrame>
+
+namespace mergon {
+
+class GraphPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit GraphPanel(QWidget *parent = nullptr);
+
+    PanelCanvas &canvas() { return canvas_; }
+    const PanelCanvas &canvas() const { return canvas_; }
+
+    void clear();
+    void setFrame(double left, double top, double right, double bottom);
+    void line(float x1, float y1, float x2, float y2, const QColor &colour);
+    void setPoint(float x, float y, const QColor &colour);
+    void lineTo(float x, float y, const QColor &colour);
+
+    // Logical pixel size of the drawing area inside the border.
+    static QSize drawingSize();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    PanelCanvas canvas_;
+};
+
+} // namespace mergon
