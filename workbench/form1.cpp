@@ -3,6 +3,7 @@
 #include "chooser/frm_open_save.h"
 #include "curve_drawing.h"
 #include "engine/averaging.h"
+#include "engine/input_files.h"
 #include "engine/reader.h"
 #include "engine/setting_value.h"
 #include "ui/fonts.h"
@@ -372,23 +373,15 @@ void Form1::yieldAfterPoint() {
     yield_.throttled();
 }
 
-bool Form1::copySettingsIntoSlot(int k) {
-    auto int16From = [](QLineEdit *box, int16_t &field) {
-        auto value = toInt16(leadingNumber(box->text().toStdString()));
-        if (value)
-            field = *value;
-        return value.has_value();
-    };
-    auto floatFrom = [](QLineEdit *box, float &field) {
-        auto value = toFloat(leadingNumber(box->text().toStdString()));
-        if (value)
-            field = *value;
-        return value.has_value();
-    };
-    Session &s = session_;
-    return int16From(Text4, s.xColumn[k]) && int16From(Text5, s.yColumn[k]) &&
-           floatFrom(Text6, s.xCoefficient[k]) && floatFrom(Text7, s.yCoefficient[k]) &&
-           floatFrom(Text8[k], s.yWeight[k]) && int16From(Text10, s.skipLines[k]);
+SettingTexts Form1::settingTexts(int k) const {
+    SettingTexts t;
+    t.xColumn = Text4->text().toStdString();
+    t.yColumn = Text5->text().toStdString();
+    t.xCoefficient = Text6->text().toStdString();
+    t.yCoefficient = Text7->text().toStdString();
+    t.yWeight = Text8[k]->text().toStdString();
+    t.skipLines = Text10->text().toStdString();
+    return t;
 }
 
 void Form1::failAddition(int code) {
@@ -424,33 +417,12 @@ void Form1::addInputFile() {
     Picture1->clear();
     s.fileNames[k] = s.chosenFileName;
     Text2[k]->setText(QString::fromStdString(s.fileNames[k]));
-    if (!copySettingsIntoSlot(k))
-        return failAddition(kTooLarge);
-
-    FileMeasure measure;
-    Status status = measureFile(file_, s.fileNames[k], s.skipLines[k], measure);
-    if (measure.lineCount > 0)
-        s.lineCount[k] = measure.lineCount;
+    Status status = storeSettings(s, k, settingTexts(k));
     if (!status.ok())
         return failAddition(status.code());
-    s.fieldsPerLine[k] = measure.fieldsPerLine;
 
     std::vector<Row> rows;
-    status = readCurve(file_, curveSettings(s, k), rows, [&s, k](int, const Row &row) {
-        // Each comparison is made on the double; what is stored is rounded to float.
-        if (s.plotXMax <= row.x)
-            s.plotXMax = narrowToFloat(row.x);
-        if (s.plotYMax <= row.y)
-            s.plotYMax = narrowToFloat(row.y);
-        if (s.plotXMin >= row.x)
-            s.plotXMin = narrowToFloat(row.x);
-        if (s.plotYMin >= row.y)
-            s.plotYMin = narrowToFloat(row.y);
-        if (s.fileXMax[k] <= row.x)
-            s.fileXMax[k] = narrowToFloat(row.x);
-        if (s.fileXMin[k] >= row.x)
-            s.fileXMin[k] = narrowToFloat(row.x);
-    });
+    status = measureAndRead(s, file_, k, rows);
     if (!status.ok())
         return failAddition(status.code());
 

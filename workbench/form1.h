@@ -2,6 +2,7 @@
 // Form1: the main window. It owns the session, the one file handle and the graph panel, and
 // runs the four commands: "Data File Open", "Write to File", "Clear" and "Exit".
 
+#include "engine/input_files.h"
 #include "engine/session.h"
 #include "engine/text_file.h"
 #include "graph_panel.h"
@@ -59,7 +60,7 @@ private:
     void setTabOrder();
     void loadStep();
     void centreOnScreen();
-    bool copySettingsIntoSlot(int k);
+    SettingTexts settingTexts(int k) const;
     void failAddition(int code);
     void failWriting(const QString &text);
     void showError(const QString &text);

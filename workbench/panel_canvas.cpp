@@ -12,33 +12,39 @@ namespace {
 // Far outside the visible area, but small enough for the rasterizer's fixed-point maths.
 constexpr double kGuard = 1.0e5;
 
-// Liang-Barsky: cuts the segment to the guard box; false when nothing of it lies inside.
+enum Outside { kLeft = 1, kRight = 2, kAbove = 4, kBelow = 8 };
+
+int outside(double x, double y) {
+    return (x < -kGuard ? kLeft : x > kGuard ? kRight : 0) |
+           (y < -kGuard ? kAbove : y > kGuard ? kBelow : 0);
+}
+
+// Cohen-Sutherland: cuts the segment to the guard box; false when nothing of it lies inside.
+// A cut end is placed on the box edge exactly and found from the other end, which keeps
+// precision when an end lies astronomically far away.
 bool clipToGuard(double &x1, double &y1, double &x2, double &y2) {
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
         return false;
-    double t0 = 0, t1 = 1, dx = x2 - x1, dy = y2 - y1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 + kGuard, kGuard - x1, y1 + kGuard, kGuard - y1};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
+    for (;;) {
+        int code1 = outside(x1, y1), code2 = outside(x2, y2);
+        if ((code1 | code2) == 0)
+            return true;
+        if (code1 & code2)
             return false;
+        bool first = code1 != 0;
+        int code = first ? code1 : code2;
+        double &x = first ? x1 : x2, &y = first ? y1 : y2;
+        double ox = first ? x2 : x1, oy = first ? y2 : y1;
+        if (code & (kLeft | kRight)) {
+            double edge = (code & kLeft) ? -kGuard : kGuard;
+            y = oy + (y - oy) * ((edge - ox) / (x - ox));
+            x = edge;
+        } else {
+            double edge = (code & kAbove) ? -kGuard : kGuard;
+            x = ox + (x - ox) * ((edge - oy) / (y - oy));
+            y = edge;
+        }
     }
-    double sx = x1, sy = y1;
-    x1 = sx + t0 * dx;
-    y1 = sy + t0 * dy;
-    x2 = sx + t1 * dx;
-    y2 = sy + t1 * dy;
-    return true;
 }
 
 // The layout's own units before any frame is set: twips, 15 to a pixel.

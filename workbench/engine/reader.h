@@ -12,6 +12,8 @@
 
 namespace mergon {
 
+inline constexpr int kMaxCount = 32767; // counts are kept in 16-bit fields
+
 struct Row {
     double x = 0;
     double y = 0;
@@ -26,13 +28,14 @@ struct FileMeasure {
 
 // The two counting passes of "Data File Open" (lines, then fields), in one streaming read.
 // Fails with kPastEnd when nothing follows the header, kTooLarge when a count does not fit
-// 16 bits, kFileNotFound when the file is missing. The file is closed on return.
+// 16 bits, kFileNotFound when the file is missing. When only the fields per line are too
+// large, lineCount and fieldCount are filled all the same. The file is closed on return.
 Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out);
 
 // Reads the rows of one file. rows gets lineCount + 1 entries; entry 0 stays (0, 0).
 // onRow, when given, receives each row (1-based index) as soon as its last field is read.
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
-// The file is closed on success; on failure it may still be open (the caller closes all).
+// The file is closed on return. Counts above kMaxCount fail with kTooLarge.
 using RowCallback = std::function<void(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow = {});

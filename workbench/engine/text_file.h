@@ -4,6 +4,7 @@
 
 #include "engine/status.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -26,12 +27,17 @@ struct Field {
 
 class TextFile {
 public:
-    TextFile() = default;
+    static constexpr std::size_t kDefaultBufferSize = 64 * 1024;
+
+    // bufferSize is the size of the read buffer (at least 1); tests use tiny ones.
+    explicit TextFile(std::size_t bufferSize = kDefaultBufferSize);
     TextFile(const TextFile &) = delete;
     TextFile &operator=(const TextFile &) = delete;
     ~TextFile() { closeAll(); }
 
-    // Opens for reading; an open file is closed first. A missing file fails with kFileNotFound.
+    // Opens for reading; an open file is closed first. A missing file fails with kFileNotFound,
+    // and so does a folder or a file that cannot be read (the message says which). A UTF-8
+    // byte-order mark at the start of the file is skipped.
     Status openForReading(const std::string &path);
     // Reads one whole line and discards it (CR LF, LF or CR end it). Fails with kPastEnd at
     // the end of the file.
@@ -40,29 +46,77 @@ public:
     Status readLine(std::string &line);
     // Reads the next field of the data stream. Fails with kPastEnd at the end of the data.
     Status readField(Field &field);
+    // The same; with convert false a number is only classified: its kind is Number and its
+    // value 0, also for one beyond the range of a double.
+    Status readField(Field &field, bool convert);
     // True when nothing but blanks, tabs and line ends remains: trailing blank lines are not
-    // data.
-    bool atEnd();
+    // data. A comma just read still has its field after it, so atEnd is false then. Also true
+    // after a read error, which close() then reports.
+    bool atEnd() {
+        if (file_ && !writing_ && readErrno_ == 0 && pos_ < end_ && buffer_[pos_] != ' ' &&
+            buffer_[pos_] != '\t' && buffer_[pos_] != '\r' && buffer_[pos_] != '\n')
+            return false; // the common case: the next byte is data
+        return scanForEnd();
+    }
+
+    // Line ends read since the file was opened, and whether the last thing read was one (or
+    // nothing has been read yet).
+    std::int64_t lineEndsRead() const { return lineEnds_; }
+    bool atLineStart() const { return atLineStart_; }
 
     // Creates or empties the file and opens it for writing.
     Status openForWriting(const std::string &path);
     // Writes `text` followed by CR LF.
     Status writeLine(std::string_view text);
 
-    // Closes the open file; for a written file, reports a failure to flush it.
+    // Closes the open file; for a written file, reports a failure to flush it, for a read
+    // file a read error met on the way.
     Status close();
     // Closes whatever is open; never fails.
     void closeAll();
     bool isOpen() const { return file_ != nullptr; }
 
 private:
+    int peek() { return pos_ < end_ ? static_cast<unsigned char>(buffer_[pos_]) : refillPeek(); }
+    int refillPeek();
+    bool fillMore();
+    bool scanForEnd();
+    bool scanBeyondBuffer(std::int64_t from);
+    void reposition(std::int64_t offset);
+    int skipBlanks() {
+        const char *data = buffer_.data();
+        std::size_t i = pos_;
+        const std::size_t end = end_;
+        while (i < end && (data[i] == ' ' || data[i] == '\t'))
+            ++i;
+        pos_ = i;
+        return i < end ? static_cast<unsigned char>(data[i]) : skipBlanksAcrossRefills();
+    }
+    int skipBlanksAcrossRefills();
+    bool scanItemInBuffer(Field &field, bool convert);
+    void scanItem(Field &field, bool convert);
+    void skipToCommaOrLineEnd();
+    void consumeLineEnd(int c);
+    Status scanLine(std::string *line);
+    Status readStatus() const { return readErrno_ == 0 ? Status() : readFailure(); }
+    Status readFailure() const;
+    Status pastEnd() const;
+    Status notReading() const;
+    Status writeFailure(int error, const char *what) const;
+
     std::FILE *file_ = nullptr;
     bool writing_ = false;
     std::string path_;
     std::vector<char> buffer_;
     size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
-    // implementation state may be extended
+    std::int64_t bufferStart_ = 0;    // file offset of buffer_[0]
+    std::int64_t knownNonBlank_ = -1; // offset of a non-blank byte with only blanks before it
+    std::int64_t blankFrom_ = -1;     // offset from which only blanks remain, when known
+    std::int64_t lineEnds_ = 0;
+    bool atLineStart_ = true;
+    bool afterComma_ = false; // the last field ended at a comma: one more field follows
+    int readErrno_ = 0;       // set by a failed read or seek
 };
 
 } // namespace mergon

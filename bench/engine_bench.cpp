@@ -1,0 +1,275 @@
+// Engine speed at the input format's limits: reading one file, "Write to File"'s computation
+// over ten files, and the per-grid-point reference way beside ours at a size it can finish.
+// Besides Google Benchmark's own report it prints one "RESULT <name> <value> <unit>" line per
+// figure (medians of the repetitions, in CPU time and in wall time) for bench/run.sh.
+
+#include "curve_files.h"
+
+#include "engine/averaging.h"
+#include "engine/baseline_mean.h"
+#include "engine/input_files.h"
+#include "engine/reader.h"
+#include "engine/session.h"
+#include "engine/text_file.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mergon::bench {
+namespace {
+
+constexpr int kBaselineFiles = 10;
+constexpr int kBaselineLines = 1000;
+constexpr const char *kBaselineDivisions = "100";
+constexpr const char *kLimitDivisions = "32767";
+
+struct Inputs {
+    TempFolder folder;
+    std::vector<CurveFile> limit;    // 10 files at the line limit
+    std::vector<CurveFile> baseline; // 10 files small enough for the reference way
+};
+Inputs *inputs = nullptr;
+
+// A session holding `files` with the start settings, as "Data File Open" leaves it.
+Status loadSession(Session &s, const std::vector<CurveFile> &files) {
+    TextFile file;
+    for (const CurveFile &f : files) {
+        const int k = ++s.fileCount;
+        s.fileNames[k] = f.path;
+        Status status = storeSettings(s, k, SettingTexts{});
+        std::vector<Row> rows;
+        if (status.ok())
+            status = measureAndRead(s, file, k, rows);
+        if (!status.ok())
+            return Status::failure(status.code(), f.path + ": " + status.message());
+    }
+    return Status::success();
+}
+
+// "Write to File" without its drawing: probe, common range, grid, mean, output file.
+using MeanWay = Status (*)(TextFile &, Session &, MeanCurve &);
+Status writeMean(TextFile &file, Session &s, const char *divisions, const std::string &output,
+                 MeanWay way, MeanCurve &mean) {
+    Status status = probeOutput(file, output);
+    if (!status.ok())
+        return status;
+    narrowCommonRange(s);
+    status = prepareGrid(s, divisions);
+    if (status.ok())
+        status = way(file, s, mean);
+    if (status.ok())
+        status = writeOutputFile(file, output, mean);
+    return status;
+}
+
+// The counting passes and the reading of values of one limit-size file, as an addition does.
+void readLimitFile(benchmark::State &state) {
+    const CurveFile &input = inputs->limit.front();
+    Session s;
+    s.fileCount = 1;
+    s.fileNames[1] = input.path;
+    if (Status st = storeSettings(s, 1, SettingTexts{}); !st.ok())
+        return state.SkipWithError(st.message().c_str());
+    TextFile file;
+    for (auto _ : state) {
+        std::vector<Row> rows;
+        Status status = measureAndRead(s, file, 1, rows);
+        if (!status.ok())
+            return state.SkipWithError(status.message().c_str());
+        benchmark::DoNotOptimize(rows.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(input.bytes));
+    state.counters["input_bytes"] = static_cast<double>(input.bytes);
+}
+
+// Process CPU time in ms: what the work cost on one core, whatever else the machine runs.
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+void averageLimitFiles(benchmark::State &state) {
+    Session s;
+    if (Status st = loadSession(s, inputs->limit); !st.ok())
+        return state.SkipWithError(st.message().c_str());
+    const std::string output = inputs->folder.file("limit.mrg");
+    TextFile file;
+    double meanMs = 0, outputMs = 0; // the two parts, in CPU time
+    for (auto _ : state) {
+        const double start = cpuMs();
+        MeanCurve mean;
+        Status status = probeOutput(file, output);
+        if (status.ok()) {
+            narrowCommonRange(s);
+            status = prepareGrid(s, kLimitDivisions);
+        }
+        if (status.ok())
+            status = computeMeanCurve(file, s, mean);
+        const double computed = cpuMs();
+        if (status.ok())
+            status = writeOutputFile(file, output, mean);
+        const double written = cpuMs();
+        if (!status.ok())
+            return state.SkipWithError(status.message().c_str());
+        meanMs += computed - start;
+        outputMs += written - computed;
+    }
+    state.counters["mean_cpu_ms"] = benchmark::Counter(meanMs, benchmark::Counter::kAvgIterations);
+    state.counters["output_cpu_ms"] =
+        benchmark::Counter(outputMs, benchmark::Counter::kAvgIterations);
+}
+
+// Only the mean computation differs between the two ways; both share the preparation.
+void meanAtBaselineSize(benchmark::State &state, MeanWay way) {
+    Session s;
+    if (Status st = loadSession(s, inputs->baseline); !st.ok())
+        return state.SkipWithError(st.message().c_str());
+    narrowCommonRange(s);
+    if (Status st = prepareGrid(s, kBaselineDivisions); !st.ok())
+        return state.SkipWithError(st.message().c_str());
+    TextFile file;
+    for (auto _ : state) {
+        MeanCurve mean;
+        Status status = way(file, s, mean);
+        if (!status.ok())
+            return state.SkipWithError(status.message().c_str());
+        benchmark::DoNotOptimize(mean.y.data());
+    }
+}
+
+// Both ways must write the same output at the baseline size, or the ratio means nothing.
+bool waysAgree() {
+    Session fast, slow;
+    if (!loadSession(fast, inputs->baseline).ok() || !loadSession(slow, inputs->baseline).ok())
+        return false;
+    TextFile file;
+    MeanCurve a, b;
+    const std::string outA = inputs->folder.file("ours.mrg"), outB = inputs->folder.file("ref.mrg");
+    if (!writeMean(file, fast, kBaselineDivisions, outA, computeMeanCurve, a).ok() ||
+        !writeMean(file, slow, kBaselineDivisions, outB, baselineMeanCurve, b).ok())
+        return false;
+    auto bytes = [](const std::string &path) {
+        std::string text;
+        if (std::FILE *f = std::fopen(path.c_str(), "rb")) {
+            char buffer[4096];
+            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+                text.append(buffer, n);
+            std::fclose(f);
+        }
+        return text;
+    };
+    return a.y == b.y && !bytes(outA).empty() && bytes(outA) == bytes(outB);
+}
+
+// Keeps the median of every benchmark's repetitions while the console shows the usual table.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    struct Median {
+        double realMs = 0;
+        double cpuMs = 0;
+        benchmark::UserCounters counters;
+    };
+    std::map<std::string, Median> medians;
+    std::vector<std::string> errors;
+
+    void ReportRuns(const std::vector<Run> &runs) override {
+        for (const Run &run : runs) {
+            if (run.error_occurred)
+                errors.push_back(run.run_name.function_name + ": " + run.error_message);
+            // A single repetition has no aggregates; its one run is its median.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (!run.error_occurred && (median || single))
+                medians[run.run_name.function_name] = {
+                    run.GetAdjustedRealTime() * unitToMs(run.time_unit),
+                    run.GetAdjustedCPUTime() * unitToMs(run.time_unit), run.counters};
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+private:
+    static double unitToMs(benchmark::TimeUnit unit) {
+        switch (unit) {
+        case benchmark::kNanosecond: return 1e-6;
+        case benchmark::kMicrosecond: return 1e-3;
+        case benchmark::kMillisecond: return 1.0;
+        case benchmark::kSecond: return 1e3;
+        }
+        return 1.0;
+    }
+};
+
+} // namespace
+} // namespace mergon::bench
+
+int main(int argc, char **argv) {
+    using namespace mergon;
+    using namespace mergon::bench;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+
+    Inputs data;
+    data.limit = writeCurveFiles(data.folder.path(), "limit", kLimitFiles, kLimitLines);
+    data.baseline = writeCurveFiles(data.folder.path(), "small", kBaselineFiles, kBaselineLines);
+    inputs = &data;
+    std::printf("inputs: %d files x %d lines (%.2f MB each), %d files x %d lines, in %s\n",
+                kLimitFiles, kLimitLines, data.limit.front().bytes / 1e6, kBaselineFiles,
+                kBaselineLines, data.folder.path().c_str());
+    if (!waysAgree()) {
+        std::fprintf(stderr, "our way and the reference way disagree on the baseline inputs\n");
+        return 1;
+    }
+
+    benchmark::RegisterBenchmark("read_limit_file", readLimitFile)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("average_limit_files", averageLimitFiles)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("mean_baseline_way", meanAtBaselineSize, baselineMeanCurve)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("mean_our_way", meanAtBaselineSize, computeMeanCurve)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
+
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    inputs = nullptr;
+
+    for (const std::string &e : reporter.errors)
+        std::printf("ERROR %s\n", e.c_str());
+    // Every figure twice: CPU time (the work on one core) and wall time (what the machine,
+    // shared or not, gave it).
+    const auto &m = reporter.medians;
+    auto has = [&m](const char *name) { return m.count(name) != 0; };
+    if (has("read_limit_file")) {
+        const auto &r = m.at("read_limit_file");
+        const double mb = r.counters.at("input_bytes").value / 1e6;
+        std::printf("RESULT read_ms %.3f ms\n", r.cpuMs);
+        std::printf("RESULT read_ms_wall %.3f ms\n", r.realMs);
+        std::printf("RESULT read_throughput %.1f MB/s\n", mb / (r.cpuMs / 1e3));
+        std::printf("RESULT read_throughput_wall %.1f MB/s\n", mb / (r.realMs / 1e3));
+    }
+    if (has("average_limit_files")) {
+        const auto &a = m.at("average_limit_files");
+        std::printf("RESULT averaging %.2f ms\n", a.cpuMs);
+        std::printf("RESULT averaging_wall %.2f ms\n", a.realMs);
+        std::printf("RESULT averaging_mean_part %.2f ms\n", a.counters.at("mean_cpu_ms").value);
+        std::printf("RESULT averaging_output_part %.2f ms\n", a.counters.at("output_cpu_ms").value);
+    }
+    if (has("mean_baseline_way") && has("mean_our_way")) {
+        const auto &slow = m.at("mean_baseline_way"), &fast = m.at("mean_our_way");
+        std::printf("RESULT baseline_ms %.2f ms\n", slow.cpuMs);
+        std::printf("RESULT baseline_ms_wall %.2f ms\n", slow.realMs);
+        std::printf("RESULT ours_small_ms %.4f ms\n", fast.cpuMs);
+        std::printf("RESULT ours_small_ms_wall %.4f ms\n", fast.realMs);
+        std::printf("RESULT baseline_ratio %.1f x\n", slow.cpuMs / fast.cpuMs);
+        std::printf("RESULT baseline_ratio_wall %.1f x\n", slow.realMs / fast.realMs);
+    }
+    return reporter.errors.empty() ? 0 : 1;
+}

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Runs the engine and window benchmarks and compares each figure (median of repetitions, wall
+# time) with its goal. Ends with one line per goal:
+#   target <name>: <measured> <unit> (goal <comparison> <value>): met|missed
+# and exits non-zero when a goal is missed or a benchmark fails.
+# Usage: bench/run.sh <bin folder>   (BENCH_REPETITIONS, WINDOW_REPETITIONS: default 5)
+set -uo pipefail
+
+bin=$(realpath "${1:?usage: $0 <bin folder>}")
+reps=${BENCH_REPETITIONS:-5}
+window_reps=${WINDOW_REPETITIONS:-5}
+log=$(mktemp -d "${TMPDIR:-/tmp}/mergon-bench-log-XXXXXX")
+trap 'rm -rf "$log"' EXIT
+failed=0
+
+echo "== machine: $(nproc) cores, $(uname -m), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+
+echo "== engine ($reps repetitions)"
+if ! "$bin/engine_bench" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
+        | tee "$log/engine.txt"; then
+    echo "engine_bench failed" >&2
+    failed=1
+fi
+
+echo "== window, headless ($window_reps repetitions)"
+if ! QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$bin/window_bench" --repetitions="$window_reps" \
+        | tee "$log/window.txt"; then
+    echo "window_bench failed" >&2
+    failed=1
+fi
+
+# The value of "RESULT <name> <value> <unit>", or nothing.
+result() { awk -v n="$1" '$1 == "RESULT" && $2 == n { print $3 }' "$log"/*.txt | tail -n 1; }
+
+targets=()
+# goal <name> <measured> <unit> <comparison> <goal value> [<scale of the shown value>]
+goal() {
+    local name=$1 value=$2 unit=$3 cmp=$4 want=$5 scale=${6:-1} shown verdict
+    if [ -z "$value" ]; then
+        shown="n/a"
+        verdict=missed
+    else
+        shown=$(awk -v v="$value" -v s="$scale" 'BEGIN { x = v / s; printf (x >= 100 ? "%.0f" : x >= 10 ? "%.1f" : "%.3g"), x }')
+        if awk -v v="$value" -v s="$scale" -v w="$want" -v c="$cmp" 'BEGIN {
+                x = v / s
+                ok = (c == ">=") ? x >= w : (c == "<=") ? x <= w : (c == "<") ? x < w : x > w
+                exit !ok }'; then
+            verdict=met
+        else
+            verdict=missed
+            failed=1
+        fi
+    fi
+    targets+=("target $name: $shown $unit (goal $cmp $want $unit): $verdict")
+}
+
+read_ms=$(result read_ms)
+baseline_ms=$(result baseline_ms)
+ours_ms=$(result ours_small_ms)
+echo
+echo "== figures (medians)"
+printf '%-58s %s\n' \
+    "reading one limit-size file (passes + readCurve)" "$(result read_throughput) MB/s, $read_ms ms  (goal >= 150 MB/s)" \
+    "averaging 10 x 32767 lines, 32767 divisions, output" "$(result averaging) ms  (goal < 150 ms)" \
+    "baseline way, 10 files x 1000 lines x 100 divisions" "$baseline_ms ms" \
+    "our way, same inputs" "$ours_ms ms" \
+    "ratio baseline / ours" "$(result baseline_ratio) x  (goal >= 100 x)" \
+    "window: adding the tenth limit-size file" "$(result add_tenth) ms  (goal < 1500 ms)" \
+    "window: longest event-loop gap while adding" "$(result add_tenth_gap) ms, worst run $(result add_tenth_gap_worst) ms  (goal <= 50 ms)" \
+    "window: Write to File, 32767 divisions, drawn" "$(result write) ms  (goal < 1500 ms)" \
+    "window: longest event-loop gap while writing" "$(result write_gap) ms, worst run $(result write_gap_worst) ms  (goal <= 50 ms)" \
+    "window: peak memory (VmHWM)" "$(result peak_memory) MB  (goal < 150 MB)"
+echo
+
+goal read-throughput "$(result read_throughput)" MB/s ">=" 150
+goal averaging "$(result averaging)" ms "<" 150
+goal baseline-ratio "$(result baseline_ratio)" x ">=" 100
+goal window-add-tenth "$(result add_tenth)" s "<" 1.5 1000
+goal window-write "$(result write)" s "<" 1.5 1000
+goal event-loop-gap-add "$(result add_tenth_gap)" ms "<=" 50
+goal event-loop-gap-write "$(result write_gap)" ms "<=" 50
+goal memory "$(result peak_memory)" MB "<" 150
+printf '%s\n' "${targets[@]}"
+exit "$failed"

@@ -1,0 +1,93 @@
+#pragma once
+// frmOpenSave: the modal file chooser of "Data File Open".
+//
+// Created afresh for each use; the constructor is the load step. The caller sets the title,
+// puts "*.txt" into the name box with all of it selected, and runs exec():
+//
+//     frmOpenSave chooser(session, this);
+//     chooser.setWindowTitle(QStringLiteral("Data File Open"));
+//     chooser.nameBox()->setText(QStringLiteral("*.txt"));
+//     chooser.nameBox()->setSelection(0, 5);
+//     chooser.exec();
+//
+// Afterwards session.chosenFileName holds the accepted file's full path, or is empty when the
+// user cancelled (Cancel, Esc, the close box or the window menu), in which case
+// session.fileCount has been lowered by one.
+//
+// Controls carry their names as object names: "lblOpenSave0" to "lblOpenSave3",
+// "txtOpenSave", "filOpenSave", "drvOpenSave", "dirOpenSave", "cmdOpenSave0" (OK) and
+// "cmdOpenSave1" (Cancel).
+
+#include "chooser/list_boxes.h"
+#include "engine/session.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace mergon {
+
+class frmOpenSave : public QDialog {
+    Q_OBJECT
+  public:
+    // Shows the mounted volumes in the drive list.
+    explicit frmOpenSave(Session &session, QWidget *parent = nullptr);
+    // Shows the given volume roots in the drive list ("/" is always among them).
+    frmOpenSave(Session &session, const QStringList &volumeRoots, QWidget *parent = nullptr);
+
+    QLineEdit *nameBox() const { return txtOpenSave_; }
+    FileListBox *fileList() const { return filOpenSave_; }
+    FolderListBox *folderList() const { return dirOpenSave_; }
+    DriveListBox *driveList() const { return drvOpenSave_; }
+    QLabel *pathLabel() const { return lblOpenSave_[2]; }
+    QLabel *label(int index) const { return lblOpenSave_.at(static_cast<std::size_t>(index)); }
+    QPushButton *okButton() const { return cmdOpenSave_[0]; }
+    QPushButton *cancelButton() const { return cmdOpenSave_[1]; }
+
+    // Where the chooser's messages go; by default a modal warning box titled "mergon2".
+    using MessageSink = std::function<void(const QString &text)>;
+    void setMessageSink(MessageSink sink);
+    void showMessage(const QString &text);
+
+    static const QString kTitle;         // "mergon2", the caption of the message boxes
+    static const QString kNoFileMessage; // the message for a name that matches nothing
+
+    // Esc, the close box and the window menu end the dialog as Cancel does.
+    void reject() override;
+
+  private:
+    void buildControls();
+    void loadStep(const QStringList &volumeRoots);
+    void driveStep(const QString &root);
+    void folderStep();
+    void fileListFolderStep();
+    void fileListPatternStep();
+    void acceptStep(const QString &folder, const QString &name);
+    void okStep();
+    void cancelStep();
+    void onButton(int index);
+    void openFolder(const QString &folder);
+    void enterFolder(const QString &folder);
+    void showFileListFolder(const QString &folder);
+
+    Session &session_;
+    bool ended_ = false; // set by the accept or Cancel step: the dialog ends only once
+    MessageSink messageSink_;
+
+    std::array<QLabel *, 4> lblOpenSave_{};
+    QLineEdit *txtOpenSave_ = nullptr;
+    FileListBox *filOpenSave_ = nullptr;
+    DriveListBox *drvOpenSave_ = nullptr;
+    FolderListBox *dirOpenSave_ = nullptr;
+    std::array<QPushButton *, 2> cmdOpenSave_{};
+    QButtonGroup *cmdGroup_ = nullptr;
+};
+
+} // namespace mergon

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Takes docs/main-window.png: the real program under a virtual X server. Needs xvfb, xdotool
+# and imagemagick. With --load, the four sample curves are added through the file chooser
+# and averaged first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=${PROGRAM:-$root/build/release/bin/mergon}
+if [ -z "${INSIDE_XVFB:-}" ]; then
+    INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+cd "$root/examples"
+"$program" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+    window=$(xdotool search --name '^Mergon$' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+sleep 0.5
+if [ "${1:-}" = "--load" ]; then
+    for run in run1.txt run2.txt run3.txt run4.txt; do
+        xdotool mousemove --window "$window" 60 28 click 1   # "Data File Open"
+        sleep 0.8
+        dialog=$(xdotool search --name '^Data File Open$' | head -n 1)
+        xdotool windowactivate --sync "$dialog"
+        xdotool type --window "$dialog" "$run"
+        xdotool key --window "$dialog" Return
+        sleep 1
+    done
+    xdotool mousemove --window "$window" 180 28 click 1      # "Write to File"
+    sleep 2
+fi
+import -window "$window" "$root/docs/main-window.png"
+echo "wrote docs/main-window.png"

@@ -1,0 +1,226 @@
+// Fuzzes the counting passes and readCurve on arbitrary bytes with arbitrary settings, and
+// checks that a tiny read buffer gives exactly what the normal one gives.
+//
+// Input: 8 bytes of settings, then the file's bytes.
+
+#include "engine/reader.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace mergon;
+
+namespace {
+
+[[noreturn]] void fail(const char *what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            fail(#condition);                                                                      \
+    } while (0)
+
+// One scratch file per process, reused for every input.
+struct Scratch {
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("mergon_reader_fuzz_" + std::to_string(::getpid()) + ".txt"))
+                           .string();
+    ~Scratch() { std::remove(path.c_str()); }
+    void write(const uint8_t *data, size_t size) const {
+        std::FILE *f = std::fopen(path.c_str(), "wb");
+        CHECK(f != nullptr);
+        CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
+        CHECK(std::fclose(f) == 0);
+    }
+};
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+const float kFactors[] = {1.0f, 2.0f, 0.1f, -3.5f, 0.0f, 1e30f, -1e-30f, 1.7f};
+
+struct Measured {
+    int code = 0;
+    FileMeasure m;
+};
+
+Measured measure(const std::string &path, int skip, size_t bufferSize) {
+    TextFile file(bufferSize);
+    Measured r;
+    r.code = measureFile(file, path, skip, r.m).code();
+    CHECK(!file.isOpen());
+    return r;
+}
+
+// The two passes as separate reads: lines by whole lines, then fields.
+Measured twoPasses(const std::string &path, int skip, size_t bufferSize) {
+    TextFile file(bufferSize);
+    Measured r;
+    const auto open = [&] {
+        r.code = file.openForReading(path).code();
+        for (int i = 0; i < skip && r.code == 0; ++i)
+            r.code = file.skipLine().code();
+        return r.code == 0;
+    };
+    if (!open())
+        return r;
+    if (file.atEnd()) {
+        r.code = kPastEnd;
+        return r;
+    }
+    int64_t lines = 0;
+    do {
+        if (++lines > kMaxCount) {
+            r.code = kTooLarge;
+            return r;
+        }
+        r.code = file.skipLine().code();
+    } while (r.code == 0 && !file.atEnd());
+    if (r.code != 0 || !open())
+        return r;
+    int64_t fields = 0;
+    Field field;
+    do {
+        ++fields;
+        r.code = file.readField(field, false).code();
+    } while (r.code == 0 && !file.atEnd());
+    if (r.code != 0)
+        return r;
+    r.code = file.close().code();
+    const int64_t q = fields / lines, twiceRest = 2 * (fields % lines);
+    const int64_t perLine = q + (twiceRest > lines || (twiceRest == lines && q % 2 != 0));
+    r.m.lineCount = static_cast<int16_t>(lines);
+    r.m.fieldCount = fields;
+    if (perLine > kMaxCount) {
+        r.code = kTooLarge;
+        return r;
+    }
+    r.m.fieldsPerLine = static_cast<int16_t>(perLine);
+    return r;
+}
+
+struct Curve {
+    int code = 0;
+    std::vector<Row> rows;
+    int delivered = 0;
+};
+
+Curve read(const CurveSettings &settings, size_t bufferSize) {
+    TextFile file(bufferSize);
+    Curve c;
+    c.code = readCurve(file, settings, c.rows, [&](int i, const Row &row) {
+                 CHECK(i == c.delivered + 1);
+                 CHECK(i >= 1 && i < static_cast<int>(c.rows.size()));
+                 CHECK(sameBits(row.x, c.rows[i].x) && sameBits(row.y, c.rows[i].y));
+                 ++c.delivered;
+             }).code();
+    CHECK(c.code == 0 || c.code == kPastEnd || c.code == kNonNumeric || c.code == kTooLarge ||
+          c.code == kFileNotFound);
+    if (c.code == 0)
+        CHECK(!file.isOpen());
+    CHECK(!c.rows.empty());
+    CHECK(c.rows[0].x == 0 && c.rows[0].y == 0);
+    if (settings.lineCount <= kMaxCount && settings.fieldsPerLine <= kMaxCount)
+        CHECK(c.rows.size() == static_cast<size_t>(std::max(settings.lineCount, 0)) + 1);
+    if (c.code == 0)
+        CHECK(c.delivered == std::max(settings.lineCount, 0));
+    return c;
+}
+
+void sameCurves(const Curve &a, const Curve &b) {
+    CHECK(a.code == b.code);
+    CHECK(a.delivered == b.delivered);
+    CHECK(a.rows.size() == b.rows.size());
+    for (size_t i = 0; i < a.rows.size(); ++i)
+        CHECK(sameBits(a.rows[i].x, b.rows[i].x) && sameBits(a.rows[i].y, b.rows[i].y));
+}
+
+// The whole field stream, converted, read with two buffer sizes.
+void sameFieldStreams(const std::string &path, size_t tiny) {
+    TextFile normal, small(tiny);
+    CHECK(normal.openForReading(path).ok() == small.openForReading(path).ok());
+    for (int n = 0; n < 5000; ++n) {
+        const bool end = normal.atEnd();
+        CHECK(end == small.atEnd());
+        CHECK(normal.lineEndsRead() == small.lineEndsRead());
+        Field a, b;
+        const int codeA = normal.readField(a).code(), codeB = small.readField(b).code();
+        CHECK(codeA == codeB);
+        CHECK((codeA == kPastEnd) == end);
+        if (codeA != 0)
+            break;
+        CHECK(a.kind == b.kind && sameBits(a.value, b.value));
+        if (a.kind == Field::Kind::Empty || a.kind == Field::Kind::NonNumeric ||
+            a.kind == Field::Kind::TooLarge)
+            CHECK(a.value == 0);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static const Scratch scratch;
+    if (size < 8)
+        return 0;
+    const int skip = data[0] % 8 - 2;
+    const int xColumn = data[1] % 10 - 1;
+    const int yColumn = data[2] % 10 - 1;
+    const float xCoefficient = kFactors[data[3] % 8];
+    const float yCoefficient = kFactors[(data[3] >> 3) % 8];
+    const float yWeight = kFactors[data[4] % 8];
+    const size_t tiny = 1 + data[5] % 16;
+    const bool ownCounts = (data[6] & 1) != 0;
+    const int ownLines = data[6] >> 1;
+    const int ownPerLine = data[7] % 12 - 1;
+    scratch.write(data + 8, size - 8);
+
+    const Measured one = measure(scratch.path, skip, TextFile::kDefaultBufferSize);
+    const Measured oneTiny = measure(scratch.path, skip, tiny);
+    const Measured two = twoPasses(scratch.path, skip, tiny);
+    for (const Measured *other : {&oneTiny, &two}) {
+        CHECK(one.code == other->code);
+        CHECK(one.m.lineCount == other->m.lineCount);
+        CHECK(one.m.fieldsPerLine == other->m.fieldsPerLine);
+        if (one.code == 0)
+            CHECK(one.m.fieldCount == other->m.fieldCount);
+    }
+    if (one.code == 0) {
+        CHECK(one.m.lineCount >= 1);
+        CHECK(one.m.fieldsPerLine >= 1);
+        CHECK(one.m.fieldCount >= one.m.lineCount); // every data line holds a field
+    }
+    sameFieldStreams(scratch.path, tiny);
+
+    if (one.code != 0 && !ownCounts)
+        return 0;
+    CurveSettings settings;
+    settings.path = scratch.path;
+    settings.skipLines = skip;
+    settings.lineCount = ownCounts ? ownLines : one.m.lineCount;
+    settings.fieldsPerLine = ownCounts ? ownPerLine : one.m.fieldsPerLine;
+    settings.xColumn = xColumn;
+    settings.yColumn = yColumn;
+    settings.xCoefficient = xCoefficient;
+    settings.yCoefficient = yCoefficient;
+    settings.yWeight = yWeight;
+    const Curve curve = read(settings, TextFile::kDefaultBufferSize);
+    sameCurves(curve, read(settings, tiny));
+    if (one.code == 0 && curve.code != kFileNotFound) {
+        // Running past the end happens exactly when the file holds too few fields.
+        const int64_t needed = int64_t{std::max(settings.lineCount, 0)} *
+                               std::max(settings.fieldsPerLine, 0);
+        if (curve.code == kPastEnd)
+            CHECK(one.m.fieldCount < needed);
+        if (curve.code == 0)
+            CHECK(one.m.fieldCount >= needed);
+    }
+    return 0;
+}

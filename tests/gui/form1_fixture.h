@@ -1,0 +1,82 @@
+#pragma once
+// A main window driven through its seams: the chooser answers from a queue, message boxes
+// are recorded instead of shown, and "Exit" is counted instead of ending the test program.
+
+#include "form1.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Form1Fixture : public ::testing::Test {
+protected:
+    struct Message {
+        QString title, text;
+    };
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        form = std::make_unique<mergon::Form1>();
+        form->setMessageSink([this](const QString &title, const QString &text) {
+            messages.push_back({title, text});
+        });
+        form->setChooser([this](mergon::Session &s) {
+            ++chooserShown;
+            std::string answer = answers.empty() ? std::string() : answers.front();
+            if (!answers.empty())
+                answers.pop_front();
+            if (answer.empty()) { // cancelled, as the chooser's Cancel step does it
+                s.fileCount = static_cast<int16_t>(s.fileCount - 1);
+                s.chosenFileName.clear();
+            } else {
+                s.chosenFileName = answer;
+            }
+        });
+        form->setProgramEnd([this](bool duringCommand) {
+            ++programEnds;
+            endedDuringCommand = duringCommand;
+        });
+    }
+
+    std::string path(const QString &name) const { return dir.filePath(name).toStdString(); }
+
+    std::string writeFile(const QString &name, const QByteArray &content) const {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return path(name);
+    }
+
+    // A file in the start settings' shape: three header lines, x in field 5, y in field 6.
+    std::string writeCurve(const QString &name, const std::vector<std::pair<double, double>> &xy) {
+        QByteArray text = "header 1\r\nheader 2\r\nheader 3\r\n";
+        int n = 1;
+        for (auto [x, y] : xy)
+            text += QByteArray::number(n++) + " 0 0 0 " + QByteArray::number(x, 'g', 17) + " " +
+                    QByteArray::number(y, 'g', 17) + "\r\n";
+        return writeFile(name, text);
+    }
+
+    // Clicks "Data File Open" with the chooser answering `chosen` ("" cancels).
+    void add(const std::string &chosen) {
+        answers.push_back(chosen);
+        form->Command2->click();
+    }
+
+    QString status() const { return form->Text1->text(); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<mergon::Form1> form;
+    std::deque<std::string> answers;
+    std::vector<Message> messages;
+    int chooserShown = 0;
+    int programEnds = 0;
+    bool endedDuringCommand = false;
+};

@@ -1,0 +1,170 @@
+// The graph panel: drawing on the backing image, the redraw of the input curves, the mean on
+// top, and a drawing that survives covering the window.
+#include "curve_drawing.h"
+#include "form1_fixture.h"
+#include "graph_panel.h"
+
+#include <QTest>
+
+using namespace mergon;
+
+namespace {
+
+const QColor kWhite(Qt::white);
+const QColor kBlack(Qt::black);
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+// True when a pixel of `colour` lies within `radius` pixels of the given position.
+bool colourNear(const QImage &image, QPointF at, const QColor &colour, int radius = 1) {
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            int x = static_cast<int>(at.x()) + dx, y = static_cast<int>(at.y()) + dy;
+            if (image.rect().contains(x, y) && image.pixelColor(x, y) == colour)
+                return true;
+        }
+    return false;
+}
+
+int countColour(const QImage &image, const QColor &colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+} // namespace
+
+TEST(PanelCanvas, DrawsLinesAndPointsInUserCoordinates) {
+    PanelCanvas canvas(QSize(200, 100));
+    canvas.setFrame(0, 0, 20, 10);
+    canvas.line(0, 5, 20, 5, kBlue);
+    EXPECT_TRUE(colourNear(canvas.image(), {100, 50}, kBlue));
+    EXPECT_EQ(canvas.image().pixelColor(100, 20), kWhite);
+
+    canvas.setPoint(5, 2, kRed);
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, 2), kRed));
+    canvas.lineTo(15, 2, kRed); // from the current point
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(10, 2), kRed));
+    canvas.lineTo(15, 8, kBlack); // the end became the current point
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(15, 5), kBlack));
+
+    canvas.clear();
+    EXPECT_EQ(countColour(canvas.image(), kWhite), 200 * 100);
+    EXPECT_EQ(canvas.frame().right, 20); // the frame stays in force after clear
+}
+
+TEST(PanelCanvas, WildCoordinatesAreClippedWithoutHarm) {
+    PanelCanvas canvas(QSize(100, 100));
+    canvas.setFrame(0, 0, 10, 10);
+    canvas.line(-1e30f, 5, 1e30f, 5, kBlue); // crosses the whole area
+    EXPECT_TRUE(colourNear(canvas.image(), {50, 50}, kBlue));
+    canvas.setPoint(std::numeric_limits<float>::infinity(), 0, kRed);
+    canvas.lineTo(5, 5, kRed);
+    canvas.line(std::nanf(""), 0, 5, 5, kRed);
+    canvas.setPoint(3e38f, -3e38f, kRed);
+    EXPECT_EQ(countColour(canvas.image(), kRed), 0);
+}
+
+TEST(PanelCanvas, IsCrispAtDevicePixelRatioTwo) {
+    PanelCanvas canvas(QSize(100, 50), 2.0);
+    EXPECT_EQ(canvas.image().size(), QSize(200, 100));
+    canvas.setFrame(0, 0, 100, 50);
+    canvas.line(0, 25, 100, 25, kBlue);
+    // A thin line is one device pixel high, not a blurred band of two.
+    int column = 100, blue = 0;
+    for (int y = 0; y < 100; ++y)
+        blue += canvas.image().pixelColor(column, y) == kBlue;
+    EXPECT_EQ(blue, 1);
+}
+
+TEST(CurveDrawing, FirstPointIsSetAndEachNextOneJoinedWithAYieldAfterEach) {
+    PanelCanvas canvas(QSize(100, 100));
+    canvas.setFrame(0, -10, 10, 0); // data y 0..10 upwards
+    int yields = 0;
+    CurveDrawing curve(canvas, kRed, [&] { ++yields; });
+    curve.add(1, 1);
+    EXPECT_EQ(yields, 1);
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(1, -1), kRed));
+    EXPECT_EQ(countColour(canvas.image(), kRed), 1); // a single point, no segment
+    curve.add(9, 9);
+    EXPECT_EQ(yields, 2);
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, -5), kRed)); // drawn at (x, -y)
+}
+
+class RedrawTest : public Form1Fixture {};
+
+TEST_F(RedrawTest, DrawsAxesAndEveryCurveInTheFrameOfThePlotRange) {
+    // Two curves far apart in y: a joining segment would cross the empty middle.
+    std::string a = writeCurve("a.txt", {{2, -1}, {4, -1}, {6, -1}});
+    std::string b = writeCurve("b.txt", {{4, 4}, {10, 4}});
+    add(a);
+    add(b);
+    ASSERT_TRUE(messages.empty());
+    const Session &s = form->session();
+    EXPECT_EQ(s.plotXMin, 2.0f);
+    EXPECT_EQ(s.plotXMax, 10.0f);
+    EXPECT_EQ(s.plotYMin, -1.0f);
+    EXPECT_EQ(s.plotYMax, 4.0f);
+
+    const PanelCanvas &canvas = form->Picture1->canvas();
+    EXPECT_DOUBLE_EQ(canvas.frame().left, 0);
+    EXPECT_DOUBLE_EQ(canvas.frame().top, -4.2);
+    EXPECT_DOUBLE_EQ(canvas.frame().right, 10.5);
+    EXPECT_DOUBLE_EQ(canvas.frame().bottom, 1.05);
+    const QImage &image = canvas.image();
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(8, 0), kBlue));  // x axis at data y 0
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(0, -2), kBlue)); // y axis at the left edge
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(3, 1), kBlack)); // curve a at data y -1
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(7, -4), kBlack)); // curve b at data y 4
+    // Not joined: nothing black halfway between the end of a and the start of b.
+    EXPECT_FALSE(colourNear(image, canvas.toPixel(5, -1.5), kBlack, 2));
+}
+
+TEST_F(RedrawTest, OneRowCurveIsASinglePointAndDegenerateFramesStillShowIt) {
+    std::string one = writeCurve("one.txt", {{-3, 2}});
+    add(one);
+    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    const PanelCanvas &canvas = form->Picture1->canvas();
+    // x from -3 to -3 and y from 2 to 2: the frame is widened around the point.
+    EXPECT_LT(canvas.frame().left, canvas.frame().right);
+    EXPECT_LT(canvas.frame().top, canvas.frame().bottom);
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(-3, -2), kBlack));
+    EXPECT_EQ(countColour(canvas.image(), kBlack), 1);
+}
+
+TEST_F(RedrawTest, MeanCurveIsDrawnOnTopAndGoneAfterTheNextAddition) {
+    std::string a = writeCurve("a.txt", {{0, 0}, {10, 10}});
+    std::string b = writeCurve("b.txt", {{0, 0}, {10, 10}});
+    add(a);
+    add(b);
+    form->Text2[0]->setText(QString::fromStdString(path("mean.mrg")));
+    const PanelCanvas &canvas = form->Picture1->canvas();
+    int blackBefore = countColour(canvas.image(), kBlack);
+    form->Command1->click();
+    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    // The mean lies on the input curves: drawn last, red covers them.
+    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, -5), kRed));
+    EXPECT_LT(countColour(canvas.image(), kBlack), blackBefore / 4);
+
+    std::string c = writeCurve("c.txt", {{0, 1}, {10, 11}});
+    add(c);
+    EXPECT_EQ(countColour(form->Picture1->canvas().image(), kRed), 0);
+}
+
+TEST_F(RedrawTest, DrawingSurvivesHidingAndShowingTheWindow) {
+    std::string a = writeCurve("a.txt", {{1, 1}, {9, 5}});
+    add(a);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QImage before = form->Picture1->grab().toImage();
+    form->showMinimized();
+    form->hide();
+    form->showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QImage after = form->Picture1->grab().toImage();
+    EXPECT_EQ(before, after);
+    EXPECT_GT(countColour(after, kBlack), 10);
+    EXPECT_GT(countColour(after, kBlue), 10);
+}

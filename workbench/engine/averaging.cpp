@@ -1,0 +1,169 @@
+#include "engine/averaging.h"
+
+#include "engine/number_text.h"
+#include "engine/setting_value.h"
+
+#include <cmath>
+#include <limits>
+
+namespace mergon {
+
+namespace {
+
+constexpr std::string_view kProbeLine = "Test output";
+
+// The row whose value a grid x beyond every row takes: the largest x, the last one on ties.
+size_t lastRowOfLargestX(const std::vector<Row> &rows) {
+    size_t best = 0;
+    for (size_t k = 1; k < rows.size(); ++k)
+        if (best == 0 || rows[k].x >= rows[best].x)
+            best = k;
+    return best;
+}
+
+// A failure of one file, with a message that names it: the file's own message when that
+// already does, else `what` about the file followed by that message.
+Status naming(const Status &status, const std::string &path, const std::string &what) {
+    if (status.message().find(path) != std::string::npos)
+        return status;
+    std::string message = what + " \"" + path + "\"";
+    if (!status.message().empty())
+        message += ": " + status.message();
+    if (message.back() != '.')
+        message += '.';
+    return Status::failure(status.code(), message);
+}
+
+} // namespace
+
+Status probeOutput(TextFile &file, const std::string &path) {
+    Status status = file.openForWriting(path);
+    if (status.ok())
+        status = file.writeLine(kProbeLine);
+    if (status.ok())
+        status = file.close();
+    if (!status.ok())
+        file.closeAll();
+    return status;
+}
+
+void narrowCommonRange(Session &session) {
+    for (int i = 1; i <= session.fileCount; ++i) {
+        if (session.commonXMin <= session.fileXMin[i])
+            session.commonXMin = session.fileXMin[i];
+        if (session.commonXMax >= session.fileXMax[i])
+            session.commonXMax = session.fileXMax[i];
+    }
+}
+
+Status prepareGrid(Session &session, std::string_view divisionText) {
+    std::optional<int16_t> count = toInt16(leadingNumber(divisionText));
+    if (!count)
+        return Status::failure(kTooLarge,
+                               "The number of divisions is too large: it must be a whole number "
+                               "from 1 to 32767.");
+    if (*count <= 0)
+        return Status::failure(kInvalidArgument,
+                               "The number of divisions must be a whole number from 1 to 32767.");
+    if (session.commonXMin > session.commonXMax)
+        return Status::failure(kInvalidArgument,
+                               "The loaded curves have no x range in common, so there is nothing "
+                               "to average.");
+    session.divisionCount = *count;
+    session.xStep = static_cast<float>(
+        (static_cast<double>(session.commonXMax) - static_cast<double>(session.commonXMin)) /
+        *count);
+    return Status::success();
+}
+
+std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount) {
+    std::vector<float> gridX(divisionCount >= 0 ? static_cast<size_t>(divisionCount) + 1 : 0);
+    for (int j = 0; j <= divisionCount; ++j) {
+        // A float times a 16-bit count is exact in double, so this is the product rounded once.
+        float product = static_cast<float>(static_cast<double>(xStep) * j);
+        gridX[static_cast<size_t>(j)] = commonXMin + product;
+    }
+    return gridX;
+}
+
+void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
+                    std::vector<double> &gridY) {
+    if (rows.size() < 2)
+        return; // no data row: nothing to take
+    const size_t rowCount = rows.size() - 1;
+    const size_t beyondAll = lastRowOfLargestX(rows);
+
+    // The first row at or beyond a grid x only moves forward as the grid x grows, so one
+    // sweep finds it for every grid point. Should the grid ever step back, start again.
+    size_t k = 1;
+    double previousX = -std::numeric_limits<double>::infinity();
+    for (size_t j = 0; j < gridX.size(); ++j) {
+        const double gx = gridX[j];
+        if (!(gx >= previousX))
+            k = 1;
+        previousX = gx;
+        while (k <= rowCount && !(rows[k].x >= gx))
+            ++k;
+
+        double &sum = gridY[j];
+        if (k > rowCount) {
+            sum += rows[beyondAll].y;
+        } else if (rows[k].x == gx) {
+            sum += rows[k].y;
+        } else if (k == 1) {
+            sum += rows[1].y; // the grid x lies before row 1
+        } else {
+            const Row &before = rows[k - 1];
+            const Row &after = rows[k];
+            const double slope = (after.y - before.y) / (after.x - before.x);
+            sum = (sum + slope * (gx - before.x)) + before.y;
+        }
+    }
+}
+
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
+    if (session.fileCount < 1)
+        return Status::failure(kInvalidArgument, "No input file is loaded.");
+    if (session.divisionCount < 1)
+        return Status::failure(kInvalidArgument, "The number of divisions has not been set.");
+
+    out.x = makeGridX(session.commonXMin, session.xStep, session.divisionCount);
+    out.y.assign(out.x.size(), 0.0);
+
+    std::vector<Row> rows;
+    for (int i = 1; i <= session.fileCount; ++i) {
+        session.chosenFileName = session.fileNames[i];
+        Status status = readCurve(file, curveSettings(session, i), rows);
+        if (!status.ok()) {
+            file.closeAll();
+            return naming(status, session.chosenFileName, "Could not read the input file");
+        }
+        addCurveToGrid(rows, out.x, out.y);
+    }
+
+    const double divisor = session.fileCount;
+    for (size_t j = 0; j < out.y.size(); ++j) {
+        out.y[j] /= divisor;
+        if (!std::isfinite(out.y[j]))
+            return Status::failure(kTooLarge, "The mean at x = " + singleText(out.x[j]).substr(1) +
+                                                  " is too large to be computed.");
+    }
+    return Status::success();
+}
+
+Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve) {
+    Status status = file.openForWriting(path);
+    if (status.ok())
+        status = file.writeLine(kOutputHeader);
+    for (size_t j = 0; status.ok() && j < curve.x.size(); ++j)
+        status = file.writeLine(outputLine(static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j]));
+    if (status.ok())
+        status = file.close();
+    if (!status.ok()) {
+        file.closeAll();
+        return naming(status, path, "Could not write the output file");
+    }
+    return status;
+}
+
+} // namespace mergon

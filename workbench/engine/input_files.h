@@ -1,0 +1,35 @@
+#pragma once
+// Adding an input file to the session: its settings from the setting texts, then the passes
+// that measure it and read its values into the plot range and its own x extent.
+
+#include "engine/reader.h"
+#include "engine/session.h"
+#include "engine/status.h"
+#include "engine/text_file.h"
+
+#include <string>
+#include <vector>
+
+namespace mergon {
+
+// The texts of the setting boxes that go with one file.
+struct SettingTexts {
+    std::string xColumn = "5";      // field number of x
+    std::string yColumn = "6";      // field number of y
+    std::string xCoefficient = "1"; // factor of x
+    std::string yCoefficient = "1"; // factor of y
+    std::string yWeight = "1.0";    // weight k(i) of the file
+    std::string skipLines = "3";    // header lines
+};
+
+// Copies the settings into slot k in the window's order (x column, y column, x coefficient,
+// y coefficient, weight, skip lines). The first value that does not fit its field stops the
+// copy with kTooLarge; the values before it stay.
+Status storeSettings(Session &session, int k, const SettingTexts &texts);
+
+// Counts the lines and fields of slot k's file, then reads its rows, widening the plot range
+// and the slot's x extent with each row. What was computed before a failure stays. `rows`
+// holds the rows read, for a redraw in the same command.
+Status measureAndRead(Session &session, TextFile &file, int k, std::vector<Row> &rows);
+
+} // namespace mergon

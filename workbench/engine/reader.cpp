@@ -1,0 +1,130 @@
+#include "engine/reader.h"
+
+#include <algorithm>
+#include <string>
+
+namespace mergon {
+
+namespace {
+
+// fields / lines as a real division, rounded to the nearest integer with halves to even.
+std::int64_t roundedQuotient(std::int64_t fields, std::int64_t lines) {
+    const std::int64_t quotient = fields / lines;
+    const std::int64_t twiceRest = 2 * (fields % lines);
+    if (twiceRest > lines || (twiceRest == lines && quotient % 2 != 0))
+        return quotient + 1;
+    return quotient;
+}
+
+Status fail(TextFile &file, Status status) {
+    file.closeAll();
+    return status;
+}
+
+Status skipHeader(TextFile &file, int skipLines) {
+    for (int i = 0; i < skipLines; ++i) {
+        Status status = file.skipLine();
+        if (!status.ok())
+            return status;
+    }
+    return Status::success();
+}
+
+std::string place(int row, int column) {
+    return " in column " + std::to_string(column) + " of row " + std::to_string(row);
+}
+
+} // namespace
+
+Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out) {
+    out = FileMeasure{};
+    Status status = file.openForReading(path);
+    if (!status.ok())
+        return status;
+    status = skipHeader(file, skipLines);
+    if (!status.ok())
+        return fail(file, status);
+    if (file.atEnd()) {
+        status = file.close();
+        return status.ok() ? Status::failure(kPastEnd, "No data after the header of " + path)
+                           : status;
+    }
+
+    // Every field read moves over the line ends after it, so the lines are counted on the way:
+    // the line ends read, plus a last line without one.
+    const std::int64_t firstLineEnd = file.lineEndsRead();
+    std::int64_t fields = 0;
+    Field field;
+    do {
+        status = file.readField(field, false);
+        if (!status.ok())
+            return fail(file, status);
+        ++fields;
+        if (file.lineEndsRead() - firstLineEnd > kMaxCount)
+            return fail(file, Status::failure(kTooLarge, "More than 32767 data lines in " + path));
+    } while (!file.atEnd());
+    const std::int64_t lines = file.lineEndsRead() - firstLineEnd + (file.atLineStart() ? 0 : 1);
+    status = file.close();
+    if (!status.ok())
+        return status;
+    if (lines > kMaxCount)
+        return Status::failure(kTooLarge, "More than 32767 data lines in " + path);
+
+    out.lineCount = static_cast<int16_t>(lines);
+    out.fieldCount = fields;
+    const std::int64_t perLine = roundedQuotient(fields, lines);
+    if (perLine > kMaxCount)
+        return Status::failure(kTooLarge, "More than 32767 fields per line in " + path);
+    out.fieldsPerLine = static_cast<int16_t>(perLine);
+    return Status::success();
+}
+
+Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
+                 const RowCallback &onRow) {
+    const int lineCount = std::max(settings.lineCount, 0);
+    if (lineCount > kMaxCount || settings.fieldsPerLine > kMaxCount) {
+        rows.assign(1, Row{});
+        return Status::failure(kTooLarge, "Counts above 32767 for " + settings.path);
+    }
+    rows.assign(static_cast<std::size_t>(lineCount) + 1, Row{});
+    Status status = file.openForReading(settings.path);
+    if (!status.ok())
+        return status;
+    status = skipHeader(file, settings.skipLines);
+    if (!status.ok())
+        return fail(file, status);
+
+    // The 32-bit factors are widened first; y is scaled, then weighted.
+    const double xCoefficient = settings.xCoefficient;
+    const double yCoefficient = settings.yCoefficient;
+    const double yWeight = settings.yWeight;
+    Field field;
+    for (int i = 1; i <= lineCount; ++i) {
+        Row row;
+        for (int j = 1; j <= settings.fieldsPerLine; ++j) {
+            const bool isX = j == settings.xColumn;
+            const bool isY = j == settings.yColumn;
+            status = file.readField(field, isX || isY);
+            if (!status.ok())
+                return fail(file, status);
+            if (!isX && !isY)
+                continue;
+            if (field.kind == Field::Kind::NonNumeric)
+                return fail(file, Status::failure(kNonNumeric, "Non-numeric field" + place(i, j) +
+                                                                   " of " + settings.path));
+            if (field.kind == Field::Kind::TooLarge)
+                return fail(file, Status::failure(kTooLarge, "Number too large" + place(i, j) +
+                                                                 " of " + settings.path));
+            if (isX)
+                row.x = field.value * xCoefficient;
+            if (isY)
+                row.y = (field.value * yCoefficient) * yWeight;
+        }
+        rows[static_cast<std::size_t>(i)] = row;
+        if (onRow)
+            onRow(i, row);
+    }
+    return file.close();
+}
+
+} // namespace mergon
