@@ -23,9 +23,10 @@ if [ "${1:-}" = "--load" ]; then
         xdotool mousemove --window "$window" 60 28 click 1   # "Data File Open"
         sleep 0.8
         dialog=$(xdotool search --name '^Data File Open$' | head -n 1)
-        xdotool windowactivate --sync "$dialog"
-        xdotool type --window "$dialog" "$run"
-        xdotool key --window "$dialog" Return
+        xdotool windowfocus "$dialog" 2>/dev/null || true
+        xdotool key Tab Tab        # from the file list to the name box
+        xdotool type "$run"
+        xdotool key Return
         sleep 1
     done
     xdotool mousemove --window "$window" 180 28 click 1      # "Write to File"
