@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -128,6 +129,20 @@ bool runOnce(const std::vector<CurveFile> &files, const std::string &output, Run
     if (form.Text1->text() != QStringLiteral("Finish")) {
         std::fprintf(stderr, "window_bench: status after writing is \"%s\"\n",
                      form.Text1->text().toLocal8Bit().constData());
+        ok = false;
+    }
+    // The timed commands must really have drawn: black input curves and the red mean.
+    const QImage image = form.graphPanel()->canvas().image();
+    long red = 0, black = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
+            black += qRed(p) < 80 && qGreen(p) < 80 && qBlue(p) < 80;
+        }
+    if (red < 100 || black < 100) {
+        std::fprintf(stderr, "window_bench: the panel shows %ld red and %ld black pixels\n", red,
+                     black);
         ok = false;
     }
     const long lines = countLines(output);

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -43,6 +45,15 @@ struct Scratch {
     }
 };
 
+// Handles live across inputs, one per buffer size: reopening must leave nothing behind.
+TextFile &handle(size_t bufferSize, int which = 0) {
+    static std::map<std::pair<size_t, int>, std::unique_ptr<TextFile>> handles;
+    std::unique_ptr<TextFile> &h = handles[{bufferSize, which}];
+    if (!h)
+        h = std::make_unique<TextFile>(bufferSize);
+    return *h;
+}
+
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 const float kFactors[] = {1.0f, 2.0f, 0.1f, -3.5f, 0.0f, 1e30f, -1e-30f, 1.7f};
@@ -53,7 +64,7 @@ struct Measured {
 };
 
 Measured measure(const std::string &path, int skip, size_t bufferSize) {
-    TextFile file(bufferSize);
+    TextFile &file = handle(bufferSize);
     Measured r;
     r.code = measureFile(file, path, skip, r.m).code();
     CHECK(!file.isOpen());
@@ -62,7 +73,7 @@ Measured measure(const std::string &path, int skip, size_t bufferSize) {
 
 // The two passes as separate reads: lines by whole lines, then fields.
 Measured twoPasses(const std::string &path, int skip, size_t bufferSize) {
-    TextFile file(bufferSize);
+    TextFile &file = handle(bufferSize);
     Measured r;
     const auto open = [&] {
         r.code = file.openForReading(path).code();
@@ -114,7 +125,7 @@ struct Curve {
 };
 
 Curve read(const CurveSettings &settings, size_t bufferSize) {
-    TextFile file(bufferSize);
+    TextFile &file = handle(bufferSize);
     Curve c;
     c.code = readCurve(file, settings, c.rows, [&](int i, const Row &row) {
                  CHECK(i == c.delivered + 1);
@@ -145,7 +156,7 @@ void sameCurves(const Curve &a, const Curve &b) {
 
 // The whole field stream, converted, read with two buffer sizes.
 void sameFieldStreams(const std::string &path, size_t tiny) {
-    TextFile normal, small(tiny);
+    TextFile &normal = handle(TextFile::kDefaultBufferSize, 1), &small = handle(tiny, 1);
     CHECK(normal.openForReading(path).ok() == small.openForReading(path).ok());
     for (int n = 0; n < 5000; ++n) {
         const bool end = normal.atEnd();
@@ -215,8 +226,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sameCurves(curve, read(settings, tiny));
     if (one.code == 0 && curve.code != kFileNotFound) {
         // Running past the end happens exactly when the file holds too few fields.
-        const int64_t needed = int64_t{std::max(settings.lineCount, 0)} *
-                               std::max(settings.fieldsPerLine, 0);
+        const int64_t needed =
+            int64_t{std::max(settings.lineCount, 0)} * std::max(settings.fieldsPerLine, 0);
         if (curve.code == kPastEnd)
             CHECK(one.m.fieldCount < needed);
         if (curve.code == 0)

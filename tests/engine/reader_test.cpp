@@ -67,11 +67,11 @@ CurveSettings curve(const std::string &path, int skip, int lines, int perLine, i
 const std::vector<Row> kStartRows = {
     {29.4, -0.7868}, {29.86, -0.8005}, {30.41, -0.8155}, {30.93, -0.831}};
 
-std::vector<Row> mapRows(const std::vector<Row> &rows, double (*fx)(double, double),
-                         double (*fy)(double, double)) {
+// The start rows with x and y scaled; y may be taken from the x column.
+std::vector<Row> startRows(double xFactor, double yFactor, bool yFromX = false) {
     std::vector<Row> out;
-    for (const Row &r : rows)
-        out.push_back({fx(r.x, r.y), fy(r.x, r.y)});
+    for (const Row &r : kStartRows)
+        out.push_back({r.x * xFactor, (yFromX ? r.x : r.y) * yFactor});
     return out;
 }
 
@@ -94,47 +94,51 @@ std::vector<CurveCase> curveCases() {
         {"fewer rows than lines", curve(start, 3, 2, 6, 5, 6), {kStartRows[0], kStartRows[1]}},
         {"rows across line breaks", curve(across, 0, 2, 4, 1, 4), {{1, 2}, {20, 30}}},
         {"negative skip", curve(across, -2, 2, 4, 1, 4), {{1, 2}, {20, 30}}},
-        {"x column beyond the row", curve(start, 3, 4, 6, 7, 6),
-         mapRows(kStartRows, [](double, double) { return 0.0; },
-                 [](double, double y) { return y; })},
+        {"x column beyond the row", curve(start, 3, 4, 6, 7, 6), startRows(0, 1)},
         {"x column 0, y column negative", curve(start, 3, 4, 6, 0, -1),
          std::vector<Row>(4, Row{0, 0})},
-        {"shared column, weight 2", curve(start, 3, 4, 6, 5, 5, 1, 1, 2),
-         mapRows(kStartRows, [](double x, double) { return x; },
-                 [](double x, double) { return 2 * x; })},
-        {"y coefficient 2, weight 3", curve(start, 3, 4, 6, 5, 6, 1, 2, 3),
-         mapRows(kStartRows, [](double x, double) { return x; },
-                 [](double, double y) { return 6 * y; })},
+        {"shared column, weight 2", curve(start, 3, 4, 6, 5, 5, 1, 1, 2), startRows(1, 2, true)},
+        {"y coefficient 2, weight 3", curve(start, 3, 4, 6, 5, 6, 1, 2, 3), startRows(1, 6)},
         // The factor is the float 0.1 widened, not the decimal 0.1.
-        {"x coefficient widened from float", curve(start, 3, 4, 6, 5, 6, 0.1f),
+        {"x coefficient widened from float",
+         curve(start, 3, 4, 6, 5, 6, 0.1f),
          {{29.4 * tenthAsFloat, -0.7868},
           {29.86 * tenthAsFloat, -0.8005},
           {30.41 * tenthAsFloat, -0.8155},
           {30.93 * tenthAsFloat, -0.831}}},
         // Scaled first, then weighted: the other order gives -1.4713160731592188.
-        {"y scaled then weighted", curve(start, 3, 1, 6, 5, 6, 1, 1.1f, 1.7f),
+        {"y scaled then weighted",
+         curve(start, 3, 1, 6, 5, 6, 1, 1.1f, 1.7f),
          {{29.4, -1.471316073159219}}},
         {"no fields per line", curve(start, 3, 4, 0, 5, 6), std::vector<Row>(4, Row{0, 0})},
         {"no rows", curve(start, 3, 0, 6, 5, 6), {}},
-        {"byte-order mark", curve(dataFile("bom.txt"), 0, 2, 2, 1, 2),
+        {"byte-order mark", curve(dataFile("bom.txt"), 0, 2, 2, 1, 2), {{1.5, -0.25}, {2.5, -0.5}}},
+        {"byte-order mark before a header",
+         curve(dataFile("bom_header.txt"), 1, 2, 2, 1, 2),
          {{1.5, -0.25}, {2.5, -0.5}}},
-        {"byte-order mark before a header", curve(dataFile("bom_header.txt"), 1, 2, 2, 1, 2),
+        {"Shift-JIS header",
+         curve(dataFile("shift_jis_header.txt"), 2, 2, 2, 1, 2),
          {{1.5, -0.25}, {2.5, -0.5}}},
-        {"Shift-JIS header", curve(dataFile("shift_jis_header.txt"), 2, 2, 2, 1, 2),
-         {{1.5, -0.25}, {2.5, -0.5}}},
-        {"quoted fields", curve(dataFile("quoted_fields.txt"), 1, 3, 3, 2, 3),
+        {"quoted fields",
+         curve(dataFile("quoted_fields.txt"), 1, 3, 3, 2, 3),
          {{0.5, 2.5}, {1.5, 3.5}, {2.5, 4.5}}},
-        {"empty fields are 0", curve(dataFile("empty_fields.txt"), 0, 3, 3, 1, 2),
+        {"empty fields are 0",
+         curve(dataFile("empty_fields.txt"), 0, 3, 3, 1, 2),
          {{1, 0}, {0, 5}, {7, 8}}},
-        {"comma before the line end", curve(dataFile("empty_fields.txt"), 0, 3, 3, 2, 3),
+        {"comma before the line end",
+         curve(dataFile("empty_fields.txt"), 0, 3, 3, 2, 3),
          {{0, 3}, {5, 6}, {8, 0}}},
-        {"exponent with D", curve(dataFile("exponent_d.txt"), 0, 3, 3, 2, 3),
+        {"exponent with D",
+         curve(dataFile("exponent_d.txt"), 0, 3, 3, 2, 3),
          {{100, 0.25}, {-3, 12.5}, {0.04, 5}}},
-        {"text in another column", curve(dataFile("text_column.txt"), 0, 2, 4, 3, 4),
+        {"text in another column",
+         curve(dataFile("text_column.txt"), 0, 2, 4, 3, 4),
          {{1.5, 2.5}, {2.5, 3.5}}},
-        {"text in the column after y", curve(dataFile("non_numeric_y.txt"), 0, 3, 2, 1, 1),
+        {"text in the column after y",
+         curve(dataFile("non_numeric_y.txt"), 0, 3, 2, 1, 1),
          {{1, 1}, {3, 3}, {5, 5}}},
-        {"1e999 in another column", curve(dataFile("too_large_y.txt"), 0, 3, 2, 1, 1),
+        {"1e999 in another column",
+         curve(dataFile("too_large_y.txt"), 0, 3, 2, 1, 1),
          {{1, 1}, {3, 3}, {5, 5}}},
     };
 }
@@ -146,12 +150,12 @@ TEST(ReadCurve, EdgeCases) {
             TextFile file(size);
             std::vector<Row> rows{{9, 9}};
             std::vector<int> seen;
-            const Status status = mergon::readCurve(file, c.settings, rows,
-                                                    [&](int i, const Row &row) {
-                                                        seen.push_back(i);
-                                                        EXPECT_EQ(row.x, rows[i].x);
-                                                        EXPECT_EQ(row.y, rows[i].y);
-                                                    });
+            const Status status =
+                mergon::readCurve(file, c.settings, rows, [&](int i, const Row &row) {
+                    seen.push_back(i);
+                    EXPECT_EQ(row.x, rows[i].x);
+                    EXPECT_EQ(row.y, rows[i].y);
+                });
             ASSERT_TRUE(status.ok()) << status.message();
             EXPECT_FALSE(file.isOpen());
             ASSERT_EQ(rows.size(), c.rows.size() + 1);
@@ -220,8 +224,8 @@ TEST(ReadCurve, Failures) {
          1},
         {"non-numeric x", curve(dataFile("non_numeric_y.txt"), 0, 3, 2, 2, 1), mergon::kNonNumeric,
          1},
-        {"text column as x", curve(dataFile("text_column.txt"), 0, 2, 4, 2, 3),
-         mergon::kNonNumeric, 0},
+        {"text column as x", curve(dataFile("text_column.txt"), 0, 2, 4, 2, 3), mergon::kNonNumeric,
+         0},
         {"too large y", curve(dataFile("too_large_y.txt"), 0, 3, 2, 1, 2), mergon::kTooLarge, 1},
         {"too large x", curve(dataFile("too_large_y.txt"), 0, 3, 2, 2, 2), mergon::kTooLarge, 1},
         {"line count beyond 16 bits", curve(dataFile("bom.txt"), 0, 32768, 2, 1, 2),
@@ -273,8 +277,7 @@ const MeasureCase kMeasureCases[] = {
     {"text column", "@text_column.txt", 0, 0, 2, 4, 8},
     {"missing file", "@no_such_file.txt", 0, mergon::kFileNotFound, 0, 0, 0},
     {"header only", "@header_only.txt", 3, mergon::kPastEnd, 0, 0, 0},
-    {"only blank lines after the header", "@blank_after_header.txt", 3, mergon::kPastEnd, 0, 0,
-     0},
+    {"only blank lines after the header", "@blank_after_header.txt", 3, mergon::kPastEnd, 0, 0, 0},
     {"fewer header lines than skipped", "@header_only.txt", 4, mergon::kPastEnd, 0, 0, 0},
     {"empty file", "", 0, mergon::kPastEnd, 0, 0, 0},
     {"only a byte-order mark and blanks", "\xEF\xBB\xBF \r\n", 0, mergon::kPastEnd, 0, 0, 0},
@@ -321,18 +324,17 @@ TEST(MeasureFile, SixteenBitLimits) {
     } cases[] = {
         {"32767 lines", repeat("1\r\n", 32767), 0, 32767, 1, 32767},
         {"32768 lines", repeat("1\r\n", 32768), mergon::kTooLarge, 0, 0, 0},
-        {"32768 lines and trailing blank lines", repeat("1\n", 32768) + "\n\n",
-         mergon::kTooLarge, 0, 0, 0},
+        {"32768 lines and trailing blank lines", repeat("1\n", 32768) + "\n\n", mergon::kTooLarge,
+         0, 0, 0},
         {"32767 lines and trailing blank lines", repeat("1\n", 32767) + "\n \n", 0, 32767, 1,
          32767},
-        {"32768 blank lines before one number", repeat("\n", 32768) + "1", mergon::kTooLarge, 0,
-         0, 0},
+        {"32768 blank lines before one number", repeat("\n", 32768) + "1", mergon::kTooLarge, 0, 0,
+         0},
         {"32767 fields on one line", repeat("1 ", 32767), 0, 1, 32767, 32767},
         {"32768 fields on one line", repeat("1,", 32767) + "1", mergon::kTooLarge, 1, 0, 32768},
-        {"65533 on 2 lines rounds to 32766", repeat("1 ", 32767) + "\n" + repeat("1 ", 32766), 0,
-         2, 32766, 65533},
-        {"65534 on 2 lines", repeat("1 ", 32767) + "\n" + repeat("1 ", 32767), 0, 2, 32767,
-         65534},
+        {"65533 on 2 lines rounds to 32766", repeat("1 ", 32767) + "\n" + repeat("1 ", 32766), 0, 2,
+         32766, 65533},
+        {"65534 on 2 lines", repeat("1 ", 32767) + "\n" + repeat("1 ", 32767), 0, 2, 32767, 65534},
         {"65535 on 2 lines rounds to 32768", repeat("1 ", 32768) + "\n" + repeat("1 ", 32767),
          mergon::kTooLarge, 2, 0, 65535},
     };
@@ -415,11 +417,13 @@ TEST(MeasureFile, OnePassEqualsTheTwoPasses) {
     ASSERT_GT(paths.size(), 20u);
     for (const std::string &path : paths) {
         for (int skip = -1; skip <= 4; ++skip) {
-            for (std::size_t size : {std::size_t{1}, std::size_t{4}, TextFile::kDefaultBufferSize}) {
+            for (std::size_t size :
+                 {std::size_t{1}, std::size_t{4}, TextFile::kDefaultBufferSize}) {
                 SCOPED_TRACE(path + ", skip " + std::to_string(skip) + ", buffer " +
                              std::to_string(size));
                 int expectedCode = 0;
-                const std::optional<FileMeasure> expected = twoPasses(path, skip, size, expectedCode);
+                const std::optional<FileMeasure> expected =
+                    twoPasses(path, skip, size, expectedCode);
                 TextFile file(size);
                 FileMeasure m;
                 const Status status = mergon::measureFile(file, path, skip, m);
@@ -448,8 +452,7 @@ TEST(ReadCurve, SampleFilesWithStartSettings) {
             ASSERT_TRUE(mergon::measureFile(file, path, 3, m).ok()) << path;
             EXPECT_EQ(m.fieldsPerLine, 6) << path;
             std::vector<Row> rows;
-            ASSERT_TRUE(
-                mergon::readCurve(file, curve(path, 3, m.lineCount, 6, 5, 6), rows).ok());
+            ASSERT_TRUE(mergon::readCurve(file, curve(path, 3, m.lineCount, 6, 5, 6), rows).ok());
             // Compare with the lines parsed on their own.
             std::ifstream in(path);
             std::string line;

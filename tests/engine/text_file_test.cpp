@@ -129,13 +129,16 @@ const FieldCase kFieldCases[] = {
     {"LF CR is two line ends", "1\n\r2", {num(1), kEmpty, num(2)}},
     {"trailing blank lines", "1 2\r\n\r\n \t\r\n\n\r", {num(1), num(2)}},
     {"trailing blanks without line end", "1 2   ", {num(1), num(2)}},
-    {"exponent letters", "1e3 1E3 1d3 1D-3 2.5e+2 2.5D+2", {num(1000), num(1000), num(1000),
-                                                            num(0.001), num(250), num(250)}},
-    {"signs and points", "+2 -.5 5. .5 -0.25 +.5e1 5.e1 007",
+    {"exponent letters",
+     "1e3 1E3 1d3 1D-3 2.5e+2 2.5D+2",
+     {num(1000), num(1000), num(1000), num(0.001), num(250), num(250)}},
+    {"signs and points",
+     "+2 -.5 5. .5 -0.25 +.5e1 5.e1 007",
      {num(2), num(-0.5), num(5), num(0.5), num(-0.25), num(5), num(50), num(7)}},
-    {"not numbers", ".\n+\n-\ne5\n1e\n1e+\n1.2.3\n--1\n0x10\nnan\ninf\nInfinity\n1,5",
-     {kText, kText, kText, kText, kText, kText, kText, kText, kText, kText, kText, kText,
-      num(1), num(5)}},
+    {"not numbers",
+     ".\n+\n-\ne5\n1e\n1e+\n1.2.3\n--1\n0x10\nnan\ninf\nInfinity\n1,5",
+     {kText, kText, kText, kText, kText, kText, kText, kText, kText, kText, kText, kText, num(1),
+      num(5)}},
     {"text runs to the comma", "abc def,2", {kText, num(2)}},
     {"text runs to the line end", "abc 1 2\n3", {kText, num(3)}},
     {"number followed by letters", "1abc 2,3", {kText, num(3)}},
@@ -152,21 +155,26 @@ const FieldCase kFieldCases[] = {
     {"underflow", "1e-999 -1e-999 1e-99999999999999999999", {num(0), num(-0.0), num(0)}},
     {"denormal", "4.9406564584124654e-324", {num(4.9406564584124654e-324)}},
     {"huge exponent on zero", "0e99999999999 0.000e999", {num(0), num(0)}},
-    {"many digits", longDigits("1", 2000, "e-2000") + " " + longDigits("0.", 500, "5e501"),
+    {"many digits",
+     longDigits("1", 2000, "e-2000") + " " + longDigits("0.", 500, "5e501"),
      {num(1), num(5)}},
     {"long leading zeros", longDigits("", 3000, "12.5"), {num(12.5)}},
     {"halfway ties to even", kHalfway, {num(1)}},
-    {"halfway plus a far digit", kHalfway + std::string(1000, '0') + "1",
+    {"halfway plus a far digit",
+     kHalfway + std::string(1000, '0') + "1",
      {num(std::nextafter(1.0, 2.0))}},
     {"halfway plus far zeros", kHalfway + std::string(1000, '0'), {num(1)}},
-    {"byte-order mark", "\xEF\xBB\xBF"
-                        "1 2",
+    {"byte-order mark",
+     "\xEF\xBB\xBF"
+     "1 2",
      {num(1), num(2)}},
-    {"byte-order mark not at the start", "1 \xEF\xBB\xBF"
-                                         "2",
+    {"byte-order mark not at the start",
+     "1 \xEF\xBB\xBF"
+     "2",
      {num(1), kText}},
-    {"control characters are text", std::string("1 \x01\x7f,\0,2", 8), {num(1), kText, kText,
-                                                                        num(2)}},
+    {"control characters are text",
+     std::string("1 \x01\x7f,\0,2", 8),
+     {num(1), kText, kText, num(2)}},
 };
 
 TEST(TextFileFields, GrammarAtEveryBufferSize) {
@@ -312,8 +320,8 @@ TEST(TextFileReading, LineCountFollowsFields) {
     TextFile file(2);
     ASSERT_TRUE(file.openForReading(path).ok());
     Field field;
-    const std::pair<std::int64_t, bool> after[] = {
-        {0, false}, {1, true}, {2, true}, {2, false}, {3, true}, {3, false}};
+    const std::pair<std::int64_t, bool> after[] = {{0, false}, {1, true}, {2, true},
+                                                   {2, false}, {3, true}, {3, false}};
     for (const auto &[lineEnds, lineStart] : after) {
         ASSERT_TRUE(file.readField(field).ok());
         EXPECT_EQ(file.lineEndsRead(), lineEnds);
@@ -331,8 +339,7 @@ TEST(TextFileWriting, LinesEndInCrLfAndTheFileIsEmptiedFirst) {
     ASSERT_TRUE(file.writeLine("").ok());
     ASSERT_TRUE(file.writeLine(std::string_view("a\0b", 3)).ok());
     ASSERT_TRUE(file.close().ok());
-    EXPECT_EQ(readBytes(path),
-              " Number        X-axis\r\n\r\n" + std::string("a\0b", 3) + "\r\n");
+    EXPECT_EQ(readBytes(path), " Number        X-axis\r\n\r\n" + std::string("a\0b", 3) + "\r\n");
 
     // Opening another file closes (and so flushes) the written one: one handle only.
     ASSERT_TRUE(file.openForWriting(path).ok());

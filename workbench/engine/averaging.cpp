@@ -70,7 +70,7 @@ Status prepareGrid(Session &session, std::string_view divisionText) {
                                "The loaded curves have no x range in common, so there is nothing "
                                "to average.");
     session.divisionCount = *count;
-    session.xStep = static_cast<float>(
+    session.xStep = narrowToFloat(
         (static_cast<double>(session.commonXMax) - static_cast<double>(session.commonXMin)) /
         *count);
     return Status::success();

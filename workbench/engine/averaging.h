@@ -13,9 +13,6 @@
 
 namespace mergon {
 
-// Code of a grid that cannot be made: a division count below 1, or no common x range.
-inline constexpr int kInvalidArgument = 5;
-
 struct MeanCurve {
     std::vector<float> x;  // gridX(0..divisionCount)
     std::vector<double> y; // mean y at each grid x

@@ -9,6 +9,7 @@ namespace mergon {
 // One numbering for every failure the program reports.
 enum FailureCode : int {
     kOk = 0,
+    kInvalidArgument = 5,   // a setting that cannot be used (no divisions, no common range)
     kTooLarge = 6,          // a count or value too large for its field
     kNonNumeric = 13,       // a non-numeric field in the x or y column
     kFileNotFound = 53,     // an input file does not exist (any more)

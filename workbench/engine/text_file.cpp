@@ -444,9 +444,8 @@ bool TextFile::scanBeyondBuffer(std::int64_t from) {
         }
         const char *begin = buffer_.data() + pos_;
         const char *end = buffer_.data() + end_;
-        const char *stop = std::find_if(begin, end, [](char ch) {
-            return !isBlankOrLineEnd(static_cast<unsigned char>(ch));
-        });
+        const char *stop = std::find_if(
+            begin, end, [](char ch) { return !isBlankOrLineEnd(static_cast<unsigned char>(ch)); });
         if (stop != end) {
             knownNonBlank_ = bufferStart_ + (stop - buffer_.data());
             reposition(from);
@@ -531,7 +530,8 @@ void TextFile::consumeLineEnd(int c) {
 }
 
 Status TextFile::readFailure() const {
-    return Status::failure(kFileNotFound, "Cannot read " + path_ + ": " + std::strerror(readErrno_));
+    return Status::failure(kFileNotFound,
+                           "Cannot read " + path_ + ": " + std::strerror(readErrno_));
 }
 
 Status TextFile::pastEnd() const {
