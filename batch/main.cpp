@@ -4,6 +4,7 @@
 #include "curve_drawing.h"
 #include "engine/averaging.h"
 #include "engine/input_files.h"
+#include "engine/messages.h"
 #include "engine/setting_value.h"
 #include "panel_canvas.h"
 
@@ -31,11 +32,6 @@ const char *const kUsage =
     "them until given again. Defaults: x column 5, y column 6, coefficients 1, skip lines 3,\n"
     "weight 1.0, divisions 100; the output is the first file's path with its last three\n"
     "characters replaced by \"mrg\".\n";
-
-const char *const kAdditionFailure =
-    "This file includes error data or you may mistake column or skip indication. (";
-const char *const kProbeFailure =
-    "This output data file has been opened by another application. (";
 
 struct InputFile {
     std::string path;
@@ -140,10 +136,6 @@ int fail(const std::string &file, const std::string &text) {
     return 1;
 }
 
-std::string withCode(const std::string &text, int code) {
-    return text + std::to_string(code) + ")";
-}
-
 int run(const Options &o) {
     Session s;
     TextFile file;
@@ -160,7 +152,7 @@ int run(const Options &o) {
             status = measureAndRead(s, file, k, rows);
         if (!status.ok()) {
             file.closeAll();
-            return fail(s.fileNames[k], withCode(kAdditionFailure, status.code()));
+            return fail(s.fileNames[k], additionFailureText(status.code()));
         }
         if (o.verbose)
             std::cout << s.fileNames[k] << ": " << s.lineCount[k] << " lines, "
@@ -173,7 +165,7 @@ int run(const Options &o) {
     Status status = probeOutput(file, s.outputFileName);
     if (!status.ok()) {
         file.closeAll();
-        return fail(s.outputFileName, withCode(kProbeFailure, status.code()));
+        return fail(s.outputFileName, probeFailureText(status.code()));
     }
     narrowCommonRange(s);
     status = prepareGrid(s, o.divisions);
@@ -187,12 +179,12 @@ int run(const Options &o) {
     status = computeMeanCurve(file, s, mean);
     if (!status.ok()) {
         file.closeAll();
-        return fail(s.chosenFileName, status.message() + " (" + std::to_string(status.code()) + ")");
+        return fail(s.chosenFileName, failureText(status.message(), status.code()));
     }
     status = writeOutputFile(file, s.outputFileName, mean);
     if (!status.ok()) {
         file.closeAll();
-        return fail(s.outputFileName, status.message() + " (" + std::to_string(status.code()) + ")");
+        return fail(s.outputFileName, failureText(status.message(), status.code()));
     }
 
     if (o.plot) {
@@ -200,7 +192,7 @@ int run(const Options &o) {
         status = redrawInputCurves(s, file, canvas, {});
         if (!status.ok()) {
             file.closeAll();
-            return fail(s.chosenFileName, withCode(kAdditionFailure, status.code()));
+            return fail(s.chosenFileName, additionFailureText(status.code()));
         }
         drawMeanCurve(mean, canvas, {});
         if (!canvas.image().save(QString::fromStdString(*o.plot), "PNG"))

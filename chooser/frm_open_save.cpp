@@ -3,6 +3,7 @@
 #include "chooser/typed_names.h"
 #include "chooser/volumes.h"
 #include "ui/fonts.h"
+#include "ui/placement.h"
 
 #include <QButtonGroup>
 #include <QDir>
@@ -142,17 +143,7 @@ void frmOpenSave::buildControls() {
 // Load step: centre on the screen, then show the process's current folder in every list. The
 // lists take their start values before the steps are connected, so loading runs no step.
 void frmOpenSave::loadStep(const QStringList &volumeRoots) {
-    create(); // the outer size includes the frame once the platform window exists
-    if (const QScreen *display = screen()) {
-        // In twips, single precision: half the screen less half the outer window.
-        const QRect area = display->geometry();
-        const QRect outer = frameGeometry();
-        const float left = static_cast<float>(area.width() * 15) / 2.0f -
-                           static_cast<float>(outer.width() * 15) / 2.0f;
-        const float top = static_cast<float>(area.height() * 15) / 2.0f -
-                          static_cast<float>(outer.height() * 15) / 2.0f;
-        move(area.x() + static_cast<int>(left / 15.0f), area.y() + static_cast<int>(top / 15.0f));
-    }
+    ui::centreOnScreen(this);
 
     QString here = QDir::currentPath();
     if (!QFileInfo(here).isDir())

@@ -4,19 +4,19 @@
 #include "curve_drawing.h"
 #include "engine/averaging.h"
 #include "engine/input_files.h"
+#include "engine/messages.h"
 #include "engine/reader.h"
 #include "engine/setting_value.h"
 #include "ui/fonts.h"
+#include "ui/placement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 
 #include <cmath>
 #include <cstdlib>
@@ -29,16 +29,9 @@ const QColor kGrey(128, 128, 128);
 const QColor kSilver(192, 192, 192);
 const QColor kRed(255, 0, 0);
 
-const char *const kAdditionFailure =
-    "This file includes error data or you may mistake column or skip indication. (";
-const char *const kProbeFailure =
-    "This output data file has been opened by another application. (";
-
 void place(QWidget *w, int left, int top, int width, int height) {
     w->setGeometry(ui::px(left), ui::px(top), ui::px(width), ui::px(height));
 }
-
-QString codeSuffix(int code) { return QString::number(code) + QLatin1Char(')'); }
 
 // Sets a flag for the length of a command, so that clicks delivered during its yields are
 // ignored instead of running a command inside another.
@@ -301,28 +294,8 @@ void Form1::setTabOrder() {
             w->setFocusPolicy(Qt::StrongFocus);
 }
 
-QPointF Form1::centredTopLeftTwips(QSizeF screenTwips, QSizeF windowTwips) {
-    float left = static_cast<float>(screenTwips.width()) / 2.0f -
-                 static_cast<float>(windowTwips.width()) / 2.0f;
-    float top = static_cast<float>(screenTwips.height()) / 2.0f -
-                static_cast<float>(windowTwips.height()) / 2.0f;
-    return {left, top};
-}
-
-void Form1::centreOnScreen() {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QSize outer = frameGeometry().size();
-    QPointF twips = centredTopLeftTwips(QSizeF(screen->geometry().size()) * 15.0,
-                                        QSizeF(outer) * 15.0);
-    move(screen->geometry().topLeft() +
-         QPoint(static_cast<int>(std::floor(twips.x() / 15.0)),
-                static_cast<int>(std::floor(twips.y() / 15.0))));
-}
-
 void Form1::loadStep() {
-    centreOnScreen();
+    ui::centreOnScreen(this);
     Text4->setText(QStringLiteral("5"));
     Text5->setText(QStringLiteral("6"));
     Text10->setText(QStringLiteral("3"));
@@ -387,7 +360,7 @@ SettingTexts Form1::settingTexts(int k) const {
 void Form1::failAddition(int code) {
     file_.closeAll();
     Text1->clear();
-    showError(QString::fromUtf8(kAdditionFailure) + codeSuffix(code));
+    showError(QString::fromStdString(additionFailureText(code)));
 }
 
 void Form1::addInputFile() {
@@ -455,7 +428,7 @@ void Form1::writeMeanCurve() {
     yield_.now();
     Status status = probeOutput(file_, s.outputFileName);
     if (!status.ok())
-        return failWriting(QString::fromUtf8(kProbeFailure) + codeSuffix(status.code()));
+        return failWriting(QString::fromStdString(probeFailureText(status.code())));
 
     narrowCommonRange(s);
     status = prepareGrid(s, Text3->text().toStdString());
@@ -463,18 +436,16 @@ void Form1::writeMeanCurve() {
         return failWriting(QString::fromStdString(status.message()));
 
     MeanCurve mean;
-    status = computeMeanCurve(file_, s, mean);
+    status = computeMeanCurve(file_, s, mean, [this] { yield_.throttled(); });
     if (!status.ok())
-        return failWriting(QString::fromStdString(status.message()) + QStringLiteral(" (") +
-                           codeSuffix(status.code()));
+        return failWriting(QString::fromStdString(failureText(status.message(), status.code())));
 
     drawMeanCurve(mean, Picture1->canvas(), [this] { yieldAfterPoint(); });
     Picture1->update();
 
     status = writeOutputFile(file_, s.outputFileName, mean);
     if (!status.ok())
-        return failWriting(QString::fromStdString(status.message()) + QStringLiteral(" (") +
-                           codeSuffix(status.code()));
+        return failWriting(QString::fromStdString(failureText(status.message(), status.code())));
     Text1->setText(QStringLiteral("Finish"));
 }
 

@@ -40,10 +40,6 @@ public:
 
     bool commandRunning() const { return busy_; }
 
-    // Where the load step puts the window's top-left corner, in twips: the screen's centre
-    // less half the window, in single precision, not clamped to the screen.
-    static QPointF centredTopLeftTwips(QSizeF screenTwips, QSizeF windowTwips);
-
 public slots:
     void addInputFile();   // "Data File Open"
     void writeMeanCurve(); // "Write to File"
@@ -59,7 +55,6 @@ private:
     void createFileRows();
     void setTabOrder();
     void loadStep();
-    void centreOnScreen();
     SettingTexts settingTexts(int k) const;
     void failAddition(int code);
     void failWriting(const QString &text);

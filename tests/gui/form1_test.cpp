@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTest>
 
+#include "ui/placement.h"
+
 using namespace mergon;
 
 TEST_F(Form1Fixture, StartsWithDefaultSettingsAndOnlyOpenAndExitEnabled) {
@@ -172,13 +174,13 @@ TEST_F(Form1Fixture, TabVisitsTheControlsInOrderAndSkipsFileRowsAndDisabledButto
 }
 
 TEST_F(Form1Fixture, LoadStepCentresInSinglePrecisionWithoutClamping) {
-    QPointF p = Form1::centredTopLeftTwips({28800, 16200}, {7680, 7800});
+    QPointF p = ui::centredTopLeftTwips({28800, 16200}, {7680, 7800});
     EXPECT_EQ(p, QPointF(10560, 4200));
     // A screen smaller than the window puts the corner off the screen.
-    QPointF off = Form1::centredTopLeftTwips({4800, 3600}, {7680, 7800});
+    QPointF off = ui::centredTopLeftTwips({4800, 3600}, {7680, 7800});
     EXPECT_EQ(off, QPointF(-1440, -2100));
     // Odd sizes are halved in float, not in integers.
-    EXPECT_EQ(Form1::centredTopLeftTwips({15, 15}, {0, 0}), QPointF(7.5, 7.5));
+    EXPECT_EQ(ui::centredTopLeftTwips({15, 15}, {0, 0}), QPointF(7.5, 7.5));
 }
 
 TEST_F(Form1Fixture, ExitClosesFilesAndEndsAlsoWhenTheWindowIsClosed) {

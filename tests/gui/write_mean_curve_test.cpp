@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QTimer>
 
+#include <unistd.h>
+
 using namespace mergon;
 
 namespace {
@@ -86,7 +88,16 @@ TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
         {"missing folder", path("no/such/folder/out.mrg"), 76},
         {"a folder in the place of the file", dir.path().toStdString(), 75},
     };
-    for (const Case &c : cases) {
+    // A protected file: read-only for an ordinary user; root may write any ordinary file, but
+    // not this attribute file of the kernel.
+    std::string readOnly = writeFile("locked.mrg", "kept\r\n");
+    QFile(QString::fromStdString(readOnly)).setPermissions(QFile::ReadOwner);
+    if (geteuid() == 0)
+        readOnly = "/sys/kernel/notes";
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    if (QFile::exists(QString::fromStdString(readOnly)))
+        all.push_back({"a read-only file", readOnly, 70});
+    for (const Case &c : all) {
         SCOPED_TRACE(c.what);
         messages.clear();
         form->Text2[0]->setText(QString::fromStdString(c.output));

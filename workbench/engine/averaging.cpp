@@ -121,7 +121,8 @@ void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &grid
     }
 }
 
-Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
+                        const std::function<void()> &afterFile) {
     if (session.fileCount < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.divisionCount < 1)
@@ -139,6 +140,8 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
             return naming(status, session.chosenFileName, "Could not read the input file");
         }
         addCurveToGrid(rows, out.x, out.y);
+        if (afterFile)
+            afterFile();
     }
 
     const double divisor = session.fileCount;
@@ -149,6 +152,10 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
                                                   " is too large to be computed.");
     }
     return Status::success();
+}
+
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
+    return computeMeanCurve(file, session, out, {});
 }
 
 Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve) {

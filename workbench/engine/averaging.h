@@ -7,6 +7,7 @@
 #include "engine/status.h"
 #include "engine/text_file.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,9 @@ void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &grid
 // Reads every loaded file once (routing its path through chosenFileName) and fills `out`
 // with the grid and the mean. A file that fails names itself in the message.
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out);
+// The same, with `afterFile` run after each file has been read (the window yields there).
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
+                        const std::function<void()> &afterFile);
 
 // The header and one line per grid point, CR LF after each.
 Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve);

@@ -1,8 +1,43 @@
 #include "engine/baseline_mean.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace mergon {
+
+namespace {
+
+// The reading of one file as the reference way does it: rows built anew on every read, and
+// every field of every row read as a value, whether its column is used or not.
+Status readEveryField(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows) {
+    std::vector<Row> fresh(static_cast<size_t>(std::max(settings.lineCount, 0)) + 1);
+    Status status = file.openForReading(settings.path);
+    for (int i = 0; status.ok() && i < settings.skipLines; ++i)
+        status = file.skipLine();
+    Field v;
+    for (int i = 1; status.ok() && i <= settings.lineCount; ++i) {
+        for (int j = 1; status.ok() && j <= settings.fieldsPerLine; ++j) {
+            status = file.readField(v, true);
+            if (!status.ok() || (j != settings.xColumn && j != settings.yColumn))
+                continue;
+            if (v.kind == Field::Kind::NonNumeric)
+                status = Status::failure(kNonNumeric, "Non-numeric field in " + settings.path);
+            else if (v.kind == Field::Kind::TooLarge)
+                status = Status::failure(kTooLarge, "Number too large in " + settings.path);
+            if (status.ok() && j == settings.xColumn)
+                fresh[static_cast<size_t>(i)].x = v.value * static_cast<double>(settings.xCoefficient);
+            if (status.ok() && j == settings.yColumn)
+                fresh[static_cast<size_t>(i)].y = (v.value * static_cast<double>(settings.yCoefficient)) *
+                                                  static_cast<double>(settings.yWeight);
+        }
+    }
+    if (status.ok())
+        status = file.close();
+    rows = std::move(fresh);
+    return status;
+}
+
+} // namespace
 
 Status baselineMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
     if (session.fileCount < 1)
@@ -21,7 +56,7 @@ Status baselineMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
         double gy = 0;
         for (int i = 1; i <= session.fileCount; ++i) {
             session.chosenFileName = session.fileNames[i];
-            Status status = readCurve(file, curveSettings(session, i), rows);
+            Status status = readEveryField(file, curveSettings(session, i), rows);
             if (!status.ok()) {
                 file.closeAll();
                 return Status::failure(status.code(), "The input file \"" + session.chosenFileName +

@@ -1,0 +1,25 @@
+#pragma once
+// The fixed texts of the two failure messages, each closed by the failure's code.
+
+#include <string>
+
+namespace mergon {
+
+// "Data File Open" failed reading or measuring a file.
+inline std::string additionFailureText(int code) {
+    return "This file includes error data or you may mistake column or skip indication. (" +
+           std::to_string(code) + ")";
+}
+
+// "Write to File" could not write its test line to the output file.
+inline std::string probeFailureText(int code) {
+    return "This output data file has been opened by another application. (" +
+           std::to_string(code) + ")";
+}
+
+// Any other failure: its own sentence, then the code.
+inline std::string failureText(const std::string &message, int code) {
+    return message + " (" + std::to_string(code) + ")";
+}
+
+} // namespace mergon
