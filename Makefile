@@ -33,7 +33,8 @@ build: deps-run
 run: build
 	cd examples && ../build/release/bin/mergon
 
-test: test-dev test-asan fuzz
+# The fuzzing run goes first so that the test runner's summary closes the output.
+test: fuzz test-dev test-asan
 
 test-dev: deps-test
 	cmake --preset dev >/dev/null

@@ -99,17 +99,6 @@ TEST_F(Form1Fixture, FailuresShowTheirCodeAndKeepTheSlot) {
     EXPECT_EQ(form->session().lineCount[1], 4);
 }
 
-TEST_F(Form1Fixture, XColumnBeyondTheRowPutsEveryPointOnTheYAxis) {
-    form->Text4->setText("9");
-    add(writeFile("a.txt", kFourRows));
-    ASSERT_TRUE(messages.empty());
-    const Session &s = form->session();
-    EXPECT_EQ(s.fileXMin[1], 0.0f);
-    EXPECT_EQ(s.fileXMax[1], 0.0f);
-    EXPECT_EQ(s.plotXMin, 0.0f);
-    EXPECT_EQ(s.plotXMax, 0.0f);
-}
-
 TEST_F(Form1Fixture, FileDeletedAfterChoosingAndOversizedSettingsFail) {
     add(path("gone.txt"));
     ASSERT_EQ(messages.size(), 1u);

@@ -79,20 +79,6 @@ TEST(PanelCanvas, IsCrispAtDevicePixelRatioTwo) {
     EXPECT_EQ(blue, 1);
 }
 
-TEST(CurveDrawing, FirstPointIsSetAndEachNextOneJoinedWithAYieldAfterEach) {
-    PanelCanvas canvas(QSize(100, 100));
-    canvas.setFrame(0, -10, 10, 0); // data y 0..10 upwards
-    int yields = 0;
-    CurveDrawing curve(canvas, kRed, [&] { ++yields; });
-    curve.add(1, 1);
-    EXPECT_EQ(yields, 1);
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(1, -1), kRed));
-    EXPECT_EQ(countColour(canvas.image(), kRed), 1); // a single point, no segment
-    curve.add(9, 9);
-    EXPECT_EQ(yields, 2);
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, -5), kRed)); // drawn at (x, -y)
-}
-
 class RedrawTest : public Form1Fixture {};
 
 TEST_F(RedrawTest, DrawsAxesAndEveryCurveInTheFrameOfThePlotRange) {
