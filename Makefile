@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 .DEFAULT_GOAL := test
 
-RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic
+RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev fonts-ipafont-gothic
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev
 BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev
 FUZZ_SECONDS ?= 30

@@ -6,9 +6,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
+#include <stdlib.h>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -18,17 +19,15 @@ using namespace mergon;
 namespace {
 
 struct TempDir {
-    static inline int next = 0;
-    fs::path root = fs::temp_directory_path() /
-                    ("mergon_reader_" + std::to_string(::getpid()) + "_" + std::to_string(next++));
-    TempDir() { fs::create_directories(root); }
+    std::string name = (fs::temp_directory_path() / "mergon-reader-XXXXXX").string();
+    fs::path root = mkdtemp(name.data()) ? fs::path(name) : throw std::runtime_error("mkdtemp");
     ~TempDir() {
         std::error_code ec;
         fs::remove_all(root, ec);
     }
-    std::string write(const std::string &name, const std::string &bytes) const {
-        std::ofstream(root / name, std::ios::binary) << bytes;
-        return (root / name).string();
+    std::string write(const std::string &file, const std::string &bytes) const {
+        std::ofstream(root / file, std::ios::binary) << bytes;
+        return (root / file).string();
     }
 };
 
@@ -68,6 +67,7 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
         std::vector<Row> rows; // rows 0..lineCount
         int code = 0;
     } cases[] = {
+        // clang-format off
         {"start settings", curve(start, 3, 4, 6, 5, 6), startRows(1, 1)},
         {"rows across line breaks", curve(across, 0, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
         {"negative skip", curve(across, -2, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
@@ -75,52 +75,34 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
         {"x column 0, y column negative", curve(start, 3, 4, 6, 0, -1), startRows(0, 0)},
         {"shared column, weight 2", curve(start, 3, 4, 6, 5, 5, 1, 1, 2), startRows(1, 2, true)},
         {"y coefficient 2, weight 3", curve(start, 3, 4, 6, 5, 6, 1, 2, 3), startRows(1, 6)},
-        // The factor is the float 0.1 widened, not the decimal 0.1.
-        {"x coefficient widened from float", curve(start, 3, 4, 6, 5, 6, 0.1f), startRows(0.1f, 1)},
-        // Scaled first, then weighted: the other order gives -1.4713160731592188.
-        {"y scaled, weighted",
-         curve(start, 3, 1, 6, 5, 6, 1, 1.1f, 1.7f),
-         {{}, {29.4, -1.471316073159219}}},
-        {"no fields per line", curve(start, 3, 4, 0, 5, 6), std::vector<Row>(5)},
-        {"no rows", curve(start, 3, 0, 6, 5, 6), {{}}},
         {"empty is 0", curve("empty_fields.txt", 0, 3, 3, 1, 2), {{}, {1, 0}, {0, 5}, {7, 8}}},
         {"text elsewhere", curve("text_column.txt", 0, 2, 4, 3, 4), {{}, {1.5, 2.5}, {2.5, 3.5}}},
-        {"1e999 elsewhere", curve("too_large_y.txt", 0, 3, 2, 1, 1), {{}, {1, 1}, {3, 3}, {5, 5}}},
         {"missing file", curve("no_such_file.txt", 0, 1, 1, 1, 1), {{}}, kFileNotFound},
-        {"header shorter than the skip", curve("header_only.txt", 4, 1, 1, 1, 1), {{}}, kPastEnd},
-        {"7 fields as 2 rows of 4",
-         curve("uneven_fields.txt", 0, 2, 4, 1, 2),
-         {{}, {1, 2}},
-         kPastEnd},
+        {"7 fields, rows of 4", curve("uneven_fields.txt", 0, 2, 4, 1, 2), {{}, {1, 2}}, kPastEnd},
         {"trailing blank lines", curve("trailing_blank_line.txt", 3, 5, 6, 5, 6), startRows(1, 1),
          kPastEnd},
-        {"blank line inside is a field",
-         curve("mid_blank_line.txt", 0, 3, 2, 1, 2),
-         {{}, {1, 2}, {0, 3}},
-         kPastEnd},
+        {"blank line inside is a field", curve("mid_blank_line.txt", 0, 3, 2, 1, 2),
+         {{}, {1, 2}, {0, 3}}, kPastEnd},
         {"non-numeric y", curve("non_numeric_y.txt", 0, 3, 2, 1, 2), {{}, {1, 2}}, kNonNumeric},
-        {"non-numeric x", curve("non_numeric_y.txt", 0, 3, 2, 2, 1), {{}, {2, 1}}, kNonNumeric},
         {"too large y", curve("too_large_y.txt", 0, 3, 2, 1, 2), {{}, {1, 2}}, kTooLarge},
-        {"too large x", curve("too_large_y.txt", 0, 3, 2, 2, 2), {{}, {2, 2}}, kTooLarge},
         {"line count beyond 16 bits", curve("bom.txt", 0, 32768, 2, 1, 2), {{}}, kTooLarge},
+        // clang-format on
     };
     for (const auto &c : cases) {
-        for (std::size_t size : {std::size_t{3}, TextFile::kDefaultBufferSize}) {
-            SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(size));
-            TextFile file(size);
-            std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
-            const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
-                EXPECT_EQ(i, static_cast<int>(delivered.size()));
-                delivered.push_back(row);
-            });
-            EXPECT_EQ(status.code(), c.code) << status.message();
-            EXPECT_EQ(status.message().empty(), c.code == 0) << status.message();
-            EXPECT_FALSE(file.isOpen());
-            EXPECT_EQ(xy(delivered), xy(c.rows));
-            EXPECT_FALSE(rows.empty());
-            if (status.ok()) {
-                EXPECT_EQ(xy(rows), xy(c.rows));
-            }
+        SCOPED_TRACE(c.name);
+        TextFile file(3); // items straddle refills
+        std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
+        const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
+            EXPECT_EQ(i, static_cast<int>(delivered.size()));
+            delivered.push_back(row);
+        });
+        EXPECT_EQ(status.code(), c.code) << status.message();
+        EXPECT_EQ(status.message().empty(), c.code == 0) << status.message();
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(xy(delivered), xy(c.rows));
+        EXPECT_FALSE(rows.empty());
+        if (status.ok()) {
+            EXPECT_EQ(xy(rows), xy(c.rows));
         }
     }
 }
@@ -136,8 +118,6 @@ std::string repeat(const std::string &piece, int times) {
     return out;
 }
 
-const std::string kOnes = repeat("1 ", 32767);
-
 const struct MeasureCase {
     const char *name;
     std::string text; // file content, or "@name" for a data file
@@ -149,53 +129,25 @@ const struct MeasureCase {
     {"7 on 3 rounds down", "1 2 3\n4 5\n6 7\n", 0, 0, {3, 2, 7}},
     {"5 on 2: half to even, down", "1 2 3\n4 5\n", 0, 0, {2, 2, 5}},
     {"7 on 2: half to even, up", "1 2 3 4\n5 6 7\n", 0, 0, {2, 4, 7}},
-    {"header skipped", "h 1 2\nh,3\n1 2\n", 2, 0, {1, 2, 2}},
-    {"negative skip", "1 2\n", -1, 0, {1, 2, 2}},
     {"LF, none after the last line", "h\n1 2\n3 4", 1, 0, {2, 2, 4}},
     {"CR after each line", "h\r1 2\r3 4\r", 1, 0, {2, 2, 4}},
-    {"CR, none after the last line", "h\r1 2\r3 4", 1, 0, {2, 2, 4}},
     {"CR LF, none after the last line", "h\r\n1 2\r\n3 4", 1, 0, {2, 2, 4}},
-    {"comma before the last line end", "1,2,\r\n", 0, 0, {1, 3, 3}},
     {"comma at the very end", "1,2,", 0, 0, {1, 3, 3}},
-    {"header then blanks then data", "h\n\n  \n1 2\n", 1, 0, {3, 1, 4}},
     {"trailing blank lines", "@trailing_blank_line.txt", 3, 0, {4, 6, 24}},
     {"blank line inside", "@mid_blank_line.txt", 0, 0, {3, 2, 5}},
     {"Shift-JIS header", "@shift_jis_header.txt", 2, 0, {2, 2, 4}},
-    {"missing file", "@no_such_file.txt", 0, kFileNotFound, {}},
-    {"header only", "@header_only.txt", 3, kPastEnd, {}},
     {"only blank lines after the header", "@blank_after_header.txt", 3, kPastEnd, {}},
-    {"empty file", "", 0, kPastEnd, {}},
     {"only a byte-order mark and blanks", "\xEF\xBB\xBF \r\n", 0, kPastEnd, {}},
     {"32767 lines, trailing blank lines", repeat("1\n", 32767) + "\n \n", 0, 0, {32767, 1, 32767}},
     {"32768 lines", repeat("1\r\n", 32768), 0, kTooLarge, {}},
-    {"32768 blank lines before one number", repeat("\n", 32768) + "1", 0, kTooLarge, {}},
     {"32768 fields on one line", repeat("1,", 32767) + "1", 0, kTooLarge, {1, 0, 32768}},
-    {"65534 on 2 lines", kOnes + "\n" + kOnes, 0, 0, {2, 32767, 65534}},
-    {"65535 on 2 lines rounds to 32768", "1 " + kOnes + "\n" + kOnes, 0, kTooLarge, {2, 0, 65535}},
 };
-
-TEST(MeasureFile, CountsAndFailures) {
-    TempDir dir;
-    for (const MeasureCase &c : kMeasureCases) {
-        const std::string path =
-            c.text.starts_with("@") ? data(c.text.substr(1)) : dir.write("measure.txt", c.text);
-        for (std::size_t size : {std::size_t{1}, TextFile::kDefaultBufferSize}) {
-            SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(size));
-            TextFile file(size);
-            FileMeasure m;
-            const Status status = measureFile(file, path, c.skip, m);
-            EXPECT_EQ(status.code(), c.code) << status.message();
-            EXPECT_FALSE(file.isOpen());
-            EXPECT_EQ(counts(m), counts(c.want));
-        }
-    }
-}
 
 // The counting passes as "Data File Open" states them: lines, then fields, each read until
 // the end test says so, then the division rounded half to even. Returns the status code.
 // Only small files are given, so the 16-bit limits are not reached.
-int twoPasses(const std::string &path, int skip, std::size_t bufferSize, FileMeasure &m) {
-    TextFile file(bufferSize);
+int twoPasses(const std::string &path, int skip, FileMeasure &m) {
+    TextFile file(1);
     int code = file.openForReading(path).code();
     for (int i = 0; i < skip && code == 0; ++i)
         code = file.skipLine().code();
@@ -220,29 +172,39 @@ int twoPasses(const std::string &path, int skip, std::size_t bufferSize, FileMea
     return 0;
 }
 
-TEST(MeasureFile, OnePassEqualsTheTwoPasses) {
+// Each case as stated, then every small file, data files and examples included, as the two
+// passes count it.
+TEST(MeasureFile, CountsFailuresAndTheTwoPasses) {
+    TempDir dir;
     std::vector<std::string> paths;
+    for (const MeasureCase &c : kMeasureCases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.text.starts_with("@")
+                                     ? data(c.text.substr(1))
+                                     : dir.write(std::to_string(paths.size()) + ".txt", c.text);
+        TextFile file(1);
+        FileMeasure m;
+        const Status status = measureFile(file, path, c.skip, m);
+        EXPECT_EQ(status.code(), c.code) << status.message();
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(counts(m), counts(c.want));
+        if (!c.text.starts_with("@") && c.text.size() < 1000)
+            paths.push_back(path);
+    }
     for (const char *folder : {MERGON_TEST_DATA, MERGON_EXAMPLES})
         for (const auto &entry : fs::directory_iterator(folder))
             if (entry.is_regular_file())
                 paths.push_back(entry.path().string());
-    TempDir dir;
-    for (const MeasureCase &c : kMeasureCases)
-        if (!c.text.starts_with("@") && c.text.size() < 1000)
-            paths.push_back(dir.write(std::to_string(paths.size()) + ".txt", c.text));
     ASSERT_GT(paths.size(), 20u);
     for (const std::string &path : paths) {
         for (int skip = -1; skip <= 4; ++skip) {
-            for (std::size_t size : {std::size_t{1}, TextFile::kDefaultBufferSize}) {
-                SCOPED_TRACE(path + ", skip " + std::to_string(skip) + ", buffer " +
-                             std::to_string(size));
-                FileMeasure expected, m;
-                const int code = twoPasses(path, skip, size, expected);
-                TextFile file(size);
-                const Status status = measureFile(file, path, skip, m);
-                ASSERT_EQ(status.code(), code) << status.message();
-                if (code != 0)
-                    continue;
+            SCOPED_TRACE(path + ", skip " + std::to_string(skip));
+            FileMeasure expected, m;
+            const int code = twoPasses(path, skip, expected);
+            TextFile file(1);
+            const Status status = measureFile(file, path, skip, m);
+            ASSERT_EQ(status.code(), code) << status.message();
+            if (code == 0) {
                 EXPECT_EQ(counts(m), counts(expected));
             }
         }

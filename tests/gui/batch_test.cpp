@@ -93,16 +93,13 @@ TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
         QString expected; // part of standard error
     } cases[] = {
         {"one file", {A}, 2, "usage:"},
-        {"eleven files", {A, A, A, A, A, A, A, A, A, A, A}, 2, "2 to 10"},
         {"unknown option", {"--colour", A, B}, 2, "unknown option --colour"},
-        {"option without value", {A, B, "--divisions"}, 2, "--divisions needs a value"},
         {"bad plot size", {A, B, "--plot-size", "big"}, 2, "--plot-size"},
         {"missing input", {A, QString::fromStdString(path("none.txt"))}, 1,
          QString::fromStdString(path("none.txt")) +
              ": This file includes error data or you may mistake column or skip indication. (53)"},
         {"text in the y column", {A, QString::fromStdString(writeFile("t.txt", "h\nh\nh\n1 2 3 4 5 six\n"))},
          1, "t.txt: This file includes error data or you may mistake column or skip indication. (13)"},
-        {"column too large", {"--x-column", "99999", A, B}, 1, "indication. (6)"},
         {"missing output folder", {A, B, "--output", QString::fromStdString(path("x/y.mrg"))}, 1,
          "This output data file has been opened by another application. (76)"},
         {"zero divisions", {A, B, "--divisions", "0", "--output", QString::fromStdString(path("z.mrg"))},
