@@ -3,6 +3,8 @@
 #include "engine/input_files.h"
 #include "engine/number_text.h"
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,15 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    std::string name = (fs::temp_directory_path() / "mergon-mean-XXXXXX").string();
-    fs::path path = mkdtemp(name.data()) ? fs::path(name) : throw std::runtime_error("mkdtemp");
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::string file(const std::string &n) const { return (path / n).string(); }
-};
 
 std::string readBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

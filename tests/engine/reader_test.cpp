@@ -1,5 +1,7 @@
 #include "engine/reader.h"
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <cfenv>
@@ -18,18 +20,6 @@ using namespace mergon;
 
 namespace {
 
-struct TempDir {
-    std::string name = (fs::temp_directory_path() / "mergon-reader-XXXXXX").string();
-    fs::path root = mkdtemp(name.data()) ? fs::path(name) : throw std::runtime_error("mkdtemp");
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-    std::string write(const std::string &file, const std::string &bytes) const {
-        std::ofstream(root / file, std::ios::binary) << bytes;
-        return (root / file).string();
-    }
-};
 
 std::string data(const std::string &name) { return std::string(MERGON_TEST_DATA) + "/" + name; }
 

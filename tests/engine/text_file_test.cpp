@@ -1,5 +1,7 @@
 #include "engine/text_file.h"
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -21,18 +23,6 @@ using Kind = Field::Kind;
 // A tiny buffer puts items, CR LF pairs and marks across refills.
 constexpr std::size_t kTinyBuffer = 2;
 
-struct TempDir {
-    std::string name = (fs::temp_directory_path() / "mergon-text-XXXXXX").string();
-    fs::path root = mkdtemp(name.data()) ? fs::path(name) : throw std::runtime_error("mkdtemp");
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-    std::string write(const std::string &file, const std::string &bytes) const {
-        std::ofstream(root / file, std::ios::binary) << bytes;
-        return (root / file).string();
-    }
-};
 
 // Every field up to the end of the data, blank-separated: E for empty, T for text, H for too
 // large, else the value in its shortest exact form. The read after the last field must fail
@@ -111,6 +101,20 @@ TEST(TextFileFields, Grammar) {
         EXPECT_EQ(readAllFields(path, kTinyBuffer, true), c.fields);
         EXPECT_EQ(readAllFields(path, kTinyBuffer, false), classified);
     }
+}
+
+TEST(TextFileLines, EveryLineEndEndsALineAndTheLastTerminatorStartsNone) {
+    TempDir dir;
+    // A Shift-JIS header line is bytes like any other.
+    const std::string path = dir.write("lines.txt", "\x91\xaa\x92\xe8\r\nlf\ncr\rlast\r\n");
+    TextFile file(kTinyBuffer);
+    ASSERT_TRUE(file.openForReading(path).ok());
+    std::string line;
+    std::vector<std::string> lines;
+    while (file.readLine(line).ok())
+        lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"\x91\xaa\x92\xe8", "lf", "cr", "last"}));
+    EXPECT_EQ(file.readLine(line).code(), kPastEnd);
 }
 
 TEST(TextFileWriting, LinesEndInCrLfAndTheFileIsEmptiedFirst) {
