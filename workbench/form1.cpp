@@ -5,8 +5,6 @@
 #include "engine/averaging.h"
 #include "engine/input_files.h"
 #include "engine/messages.h"
-#include "engine/reader.h"
-#include "engine/setting_value.h"
 #include "ui/fonts.h"
 #include "ui/placement.h"
 
@@ -18,7 +16,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <cmath>
 #include <cstdlib>
 
 namespace mergon {
