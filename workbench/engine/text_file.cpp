@@ -180,7 +180,13 @@ private:
 
 // The value of a complete number held in [begin, end).
 Field::Kind convertNumber(const char *begin, const char *end, bool exponentD, double &value) {
-    // Short numbers go straight to from_chars, which takes neither '+' nor a D exponent.
+    // from_chars takes neither '+' nor a D exponent: most numbers have neither and are read
+    // in place; short ones that do are copied without them first.
+    if (!exponentD && *begin != '+') {
+        const auto [stop, ec] = std::from_chars(begin, end, value);
+        if (ec == std::errc() && stop == end)
+            return Field::Kind::Number;
+    }
     char text[64];
     if (static_cast<std::size_t>(end - begin) <= sizeof text) {
         char *out = text;
