@@ -20,7 +20,6 @@ using namespace mergon;
 
 namespace {
 
-
 std::string data(const std::string &name) { return std::string(MERGON_TEST_DATA) + "/" + name; }
 
 // A file name without a folder is one of the test data files.
@@ -79,20 +78,23 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
         // clang-format on
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        TextFile file(3); // items straddle refills
-        std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
-        const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
-            EXPECT_EQ(i, static_cast<int>(delivered.size()));
-            delivered.push_back(row);
-        });
-        EXPECT_EQ(status.code(), c.code) << status.message();
-        EXPECT_EQ(status.message().empty(), c.code == 0) << status.message();
-        EXPECT_FALSE(file.isOpen());
-        EXPECT_EQ(xy(delivered), xy(c.rows));
-        EXPECT_FALSE(rows.empty());
-        if (status.ok()) {
-            EXPECT_EQ(xy(rows), xy(c.rows));
+        // A tiny buffer puts items across refills; the default one holds whole lines.
+        for (std::size_t bufferSize : {std::size_t{3}, TextFile::kDefaultBufferSize}) {
+            SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(bufferSize));
+            TextFile file(bufferSize);
+            std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
+            const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
+                EXPECT_EQ(i, static_cast<int>(delivered.size()));
+                delivered.push_back(row);
+            });
+            EXPECT_EQ(status.code(), c.code) << status.message();
+            EXPECT_EQ(status.message().empty(), c.code == 0) << status.message();
+            EXPECT_FALSE(file.isOpen());
+            EXPECT_EQ(xy(delivered), xy(c.rows));
+            EXPECT_FALSE(rows.empty());
+            if (status.ok()) {
+                EXPECT_EQ(xy(rows), xy(c.rows));
+            }
         }
     }
 }
@@ -131,6 +133,13 @@ const struct MeasureCase {
     {"32767 lines, trailing blank lines", repeat("1\n", 32767) + "\n \n", 0, 0, {32767, 1, 32767}},
     {"32768 lines", repeat("1\r\n", 32768), 0, kTooLarge, {}},
     {"32768 fields on one line", repeat("1,", 32767) + "1", 0, kTooLarge, {1, 0, 32768}},
+    // Lines of plain numbers are counted whole; anything else on a line is read field by field.
+    {"plain numbers in every form",
+     "1e5 2D3 +4\t-.5 5.  6E-2\r\n 7 8 9 10 11 12\r\n",
+     0,
+     0,
+     {2, 6, 12}},
+    {"lines that only look plain", "1-2 3\r\n1e 2\r\n. 4\r\n5 6,\r\n", 0, 0, {4, 2, 6}},
 };
 
 // The counting passes as "Data File Open" states them: lines, then fields, each read until
@@ -172,12 +181,14 @@ TEST(MeasureFile, CountsFailuresAndTheTwoPasses) {
         const std::string path = c.text.starts_with("@")
                                      ? data(c.text.substr(1))
                                      : dir.write(std::to_string(paths.size()) + ".txt", c.text);
-        TextFile file(1);
-        FileMeasure m;
-        const Status status = measureFile(file, path, c.skip, m);
-        EXPECT_EQ(status.code(), c.code) << status.message();
-        EXPECT_FALSE(file.isOpen());
-        EXPECT_EQ(counts(m), counts(c.want));
+        for (std::size_t bufferSize : {std::size_t{1}, TextFile::kDefaultBufferSize}) {
+            TextFile file(bufferSize);
+            FileMeasure m;
+            const Status status = measureFile(file, path, c.skip, m);
+            EXPECT_EQ(status.code(), c.code) << status.message();
+            EXPECT_FALSE(file.isOpen());
+            EXPECT_EQ(counts(m), counts(c.want)) << "buffer " << bufferSize;
+        }
         if (!c.text.starts_with("@") && c.text.size() < 1000)
             paths.push_back(path);
     }
@@ -191,7 +202,7 @@ TEST(MeasureFile, CountsFailuresAndTheTwoPasses) {
             SCOPED_TRACE(path + ", skip " + std::to_string(skip));
             FileMeasure expected, m;
             const int code = twoPasses(path, skip, expected);
-            TextFile file(1);
+            TextFile file; // whole lines in the buffer: plain lines take the fast lane
             const Status status = measureFile(file, path, skip, m);
             ASSERT_EQ(status.code(), code) << status.message();
             if (code == 0) {

@@ -56,10 +56,14 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
     std::int64_t fields = 0;
     Field field;
     do {
-        status = file.readField(field, false);
-        if (!status.ok())
-            return fail(file, status);
-        ++fields;
+        if (const int plain = file.readPlainLine(nullptr); plain > 0) {
+            fields += plain;
+        } else {
+            status = file.readField(field, false);
+            if (!status.ok())
+                return fail(file, status);
+            ++fields;
+        }
         if (file.lineEndsRead() - firstLineEnd > kMaxCount)
             return fail(file, Status::failure(kTooLarge, "More than 32767 data lines in " + path));
     } while (!file.atEnd());
@@ -99,16 +103,30 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
     const double yCoefficient = settings.yCoefficient;
     const double yWeight = settings.yWeight;
     Field field;
+    // Plain lines are taken whole; their numbers are converted only in the x and y columns.
+    std::vector<PlainNumber> plain;
+    std::size_t nextPlain = 0;
     for (int i = 1; i <= lineCount; ++i) {
         Row row;
         for (int j = 1; j <= settings.fieldsPerLine; ++j) {
             const bool isX = j == settings.xColumn;
             const bool isY = j == settings.yColumn;
-            status = file.readField(field, isX || isY);
-            if (!status.ok())
-                return fail(file, status);
-            if (!isX && !isY)
-                continue;
+            if (nextPlain == plain.size()) {
+                nextPlain = 0;
+                file.readPlainLine(&plain);
+            }
+            if (nextPlain < plain.size()) {
+                const PlainNumber &number = plain[nextPlain++];
+                if (!isX && !isY)
+                    continue;
+                field.kind = number.convert(field.value);
+            } else {
+                status = file.readField(field, isX || isY);
+                if (!status.ok())
+                    return fail(file, status);
+                if (!isX && !isY)
+                    continue;
+            }
             if (field.kind == Field::Kind::NonNumeric)
                 return fail(file, Status::failure(kNonNumeric, "Non-numeric field" + place(i, j) +
                                                                    " of " + settings.path));

@@ -1,6 +1,8 @@
 #include "engine/text_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -364,6 +366,131 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     }
     field.kind = convert ? convertNumber(begin, p, exponentD, field.value) : Field::Kind::Number;
     return true;
+}
+
+Field::Kind PlainNumber::convert(double &value) const {
+    return convertNumber(begin, end, exponentD, value);
+}
+
+namespace {
+
+bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// Runs of blanks and digits are skipped eight bytes at a time: their lengths vary from field to
+// field, and a byte-by-byte loop pays a mispredicted branch at the end of nearly every run.
+constexpr bool kWordScan = std::endian::native == std::endian::little;
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+
+std::uint64_t load8(const char *p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The first byte of a word that is flagged (nonzero), counted in memory order.
+std::size_t firstFlagged(std::uint64_t flags) {
+    return static_cast<std::size_t>(std::countr_zero(flags)) / 8;
+}
+
+const char *skipSpaces(const char *p, const char *end) {
+    if constexpr (kWordScan) {
+        for (; end - p >= 8; p += 8)
+            if (const std::uint64_t other = load8(p) ^ (kEveryByte * ' '))
+                return p + firstFlagged(other);
+    }
+    while (p < end && *p == ' ')
+        ++p;
+    return p;
+}
+
+const char *skipDigits(const char *p, const char *end) {
+    if constexpr (kWordScan) {
+        constexpr std::uint64_t kHigh = kEveryByte * 0x80;
+        for (; end - p >= 8; p += 8) {
+            // A digit becomes 0..9; adding 0x76 sets the high bit of every larger byte, with
+            // the high bits masked off first so that no byte carries into the next.
+            const std::uint64_t y = load8(p) ^ (kEveryByte * '0');
+            const std::uint64_t nonDigit = (((y & ~kHigh) + kEveryByte * 0x76) | y) & kHigh;
+            if (nonDigit)
+                return p + firstFlagged(nonDigit);
+        }
+    }
+    while (p < end && isDigitByte(*p))
+        ++p;
+    return p;
+}
+
+// Moves p over a number that starts there: sign, digits with an optional point and fraction,
+// an optional exponent. Null when no number starts at p; exponentD tells whether its exponent
+// is written with D.
+const char *skipNumber(const char *p, const char *end, bool &exponentD) {
+    if (*p == '+' || *p == '-')
+        ++p;
+    const char *digits = p;
+    p = skipDigits(p, end);
+    bool any = p != digits;
+    if (p < end && *p == '.') {
+        digits = ++p;
+        p = skipDigits(p, end);
+        any = any || p != digits;
+    }
+    if (!any)
+        return nullptr;
+    exponentD = false;
+    if (p < end && isExponentMark(static_cast<unsigned char>(*p))) {
+        exponentD = *p == 'd' || *p == 'D';
+        if (++p < end && (*p == '+' || *p == '-'))
+            ++p;
+        digits = p;
+        while (p < end && isDigitByte(*p))
+            ++p;
+        if (p == digits)
+            return nullptr;
+    }
+    return p;
+}
+
+} // namespace
+
+int TextFile::readPlainLine(std::vector<PlainNumber> *numbers) {
+    if (numbers)
+        numbers->clear();
+    const auto notPlain = [numbers] {
+        if (numbers)
+            numbers->clear();
+        return 0;
+    };
+    if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_)
+        return 0;
+    const char *const data = buffer_.data();
+    const char *p = data + pos_;
+    const char *const end = data + end_;
+    int count = 0;
+    for (;;) {
+        p = skipSpaces(p, end);
+        while (p < end && isBlank(static_cast<unsigned char>(*p)))
+            p = skipSpaces(p + 1, end);
+        if (p == end)
+            return notPlain(); // the line goes on after the buffer
+        if (isLineEnd(static_cast<unsigned char>(*p)))
+            break;
+        PlainNumber number{p, nullptr, false};
+        p = skipNumber(p, end, number.exponentD);
+        // A number ends at a blank or the line end; anything else makes the line not plain.
+        if (!p || p == end || !isBlankOrLineEnd(static_cast<unsigned char>(*p)))
+            return notPlain();
+        number.end = p;
+        if (numbers)
+            numbers->push_back(number);
+        ++count;
+    }
+    // A line with no item is one empty field; a CR at the end of the buffer may be the first
+    // half of CR LF. Both are left to readField.
+    if (count == 0 || (*p == '\r' && p + 1 == end && !eof_))
+        return notPlain();
+    pos_ = static_cast<std::size_t>(p - data);
+    consumeLineEnd(static_cast<unsigned char>(*p));
+    return count;
 }
 
 // Scans an item through refills, one byte at a time: quoted items, and items that cross the
