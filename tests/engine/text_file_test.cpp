@@ -2,6 +2,11 @@
 
 #include "temp_dir.h"
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -100,6 +105,31 @@ TEST(TextFileFields, Grammar) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(readAllFields(path, kTinyBuffer, true), c.fields);
         EXPECT_EQ(readAllFields(path, kTinyBuffer, false), classified);
+    }
+}
+
+// Numbers read in place (the default buffer holds them whole) against the standard library's
+// correctly rounded conversion, around the limits of the exact fast path (2^53, 10^22).
+TEST(TextFileFields, NumbersAreCorrectlyRounded) {
+    const std::vector<std::string> numbers = {
+        "0.1", "-0.0", "1e22", "1e23", "1e-22", "1e-23", "9007199254740992", "9007199254740993",
+        "900719925474099.3", "123456789012345678", "3.14159265358979323846", "7e-300", "5e-324",
+        "1.7976931348623157e308", "0.000000000000000000000123", "4.35D-2", "+2.5", "-1234.5678e+3"};
+    TempDir dir;
+    std::string line;
+    for (const std::string &n : numbers)
+        line += n + " ";
+    const std::string path = dir.write("numbers.txt", line + "\r\n");
+    TextFile file;
+    ASSERT_TRUE(file.openForReading(path).ok());
+    for (std::string n : numbers) {
+        Field field;
+        ASSERT_TRUE(file.readField(field, true).ok()) << n;
+        std::replace(n.begin(), n.end(), 'D', 'e');
+        double expected = 0;
+        std::from_chars(n.data() + (n[0] == '+'), n.data() + n.size(), expected);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(field.value), std::bit_cast<std::uint64_t>(expected))
+            << n;
     }
 }
 

@@ -20,6 +20,7 @@ bool isBlankOrLineEnd(int c) { return isBlank(c) || isLineEnd(c); }
 bool endsNumber(int c) { return c < 0 || isBlankOrLineEnd(c) || c == ','; }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
 bool isExponentMark(int c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
+bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 int seekTo(std::FILE *file, std::int64_t offset) {
 #ifdef _WIN32
@@ -180,8 +181,56 @@ private:
     char digits_[kMaxDigits];
 };
 
+// The exact fast path of decimal conversion: a number whose digits form an integer of at most
+// 2^53 and whose power of ten is at most 22 either way is the quotient or product of two exact
+// doubles, so one rounding gives the correctly rounded value. False for any other number.
+bool convertExactly(const char *p, const char *end, double &value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-')
+        ++p;
+    std::uint64_t digits = 0;
+    int scale = 0;
+    bool fraction = false;
+    for (; p < end && (isDigitByte(*p) || *p == '.'); ++p) {
+        if (*p == '.') {
+            fraction = true;
+            continue;
+        }
+        if (digits >= kExactLimit / 10)
+            return false;
+        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        scale -= fraction ? 1 : 0;
+    }
+    if (p < end) { // the exponent: a mark, an optional sign, digits
+        ++p;
+        const bool negativeExponent = *p == '-';
+        if (*p == '+' || *p == '-')
+            ++p;
+        int exponent = 0;
+        for (; p < end; ++p) {
+            if (exponent > 1000)
+                return false;
+            exponent = exponent * 10 + (*p - '0');
+        }
+        scale += negativeExponent ? -exponent : exponent;
+    }
+    if (digits > kExactLimit || scale < -22 || scale > 22)
+        return false;
+    const double exact = static_cast<double>(digits);
+    value = scale < 0 ? exact / kPowers[-scale] : exact * kPowers[scale];
+    if (negative)
+        value = -value;
+    return true;
+}
+
 // The value of a complete number held in [begin, end).
 Field::Kind convertNumber(const char *begin, const char *end, bool exponentD, double &value) {
+    if (convertExactly(begin, end, value))
+        return Field::Kind::Number;
     // from_chars takes neither '+' nor a D exponent: most numbers have neither and are read
     // in place; short ones that do are copied without them first.
     if (!exponentD && *begin != '+') {
@@ -373,8 +422,6 @@ Field::Kind PlainNumber::convert(double &value) const {
 }
 
 namespace {
-
-bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // Runs of blanks and digits are skipped eight bytes at a time: their lengths vary from field to
 // field, and a byte-by-byte loop pays a mispredicted branch at the end of nearly every run.
