@@ -26,42 +26,33 @@ TEST_F(Form1Fixture, AddingAFileMeasuresItAndWidensTheRanges) {
     add(a);
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     const Session &s = form->session();
-    EXPECT_EQ(s.fileCount, 1);
-    EXPECT_EQ(s.fileNames[1], a);
-    EXPECT_EQ(form->Text2[1]->text().toStdString(), a);
-    EXPECT_EQ(s.lineCount[1], 4);
-    EXPECT_EQ(s.fieldsPerLine[1], 6);
-    EXPECT_EQ(s.xColumn[1], 5);
-    EXPECT_EQ(s.yColumn[1], 6);
-    EXPECT_EQ(s.skipLines[1], 3);
-    EXPECT_EQ(s.xCoefficient[1], 1.0f);
-    EXPECT_EQ(s.yWeight[1], 1.0f);
-    EXPECT_EQ(s.fileXMin[1], 1.5f);
-    EXPECT_EQ(s.fileXMax[1], 4.0f);
-    EXPECT_EQ(s.plotXMin, 1.5f);
-    EXPECT_EQ(s.plotXMax, 4.0f);
-    EXPECT_EQ(s.plotYMin, -2.0f);
-    EXPECT_EQ(s.plotYMax, 12.5f);
+    EXPECT_EQ(std::tuple(s.fileCount, s.fileNames[1], form->Text2[1]->text().toStdString()),
+              std::tuple(int16_t{1}, a, a));
+    // Measured sizes, then the settings of the boxes: columns, skip lines, x factor, weight.
+    EXPECT_EQ(std::tuple(s.lineCount[1], s.fieldsPerLine[1], s.xColumn[1], s.yColumn[1],
+                         s.skipLines[1], s.xCoefficient[1], s.yWeight[1]),
+              std::tuple(4, 6, 5, 6, 3, 1.0f, 1.0f));
+    // The file's x extent and the plot range cover exactly its points.
+    EXPECT_EQ(std::tuple(s.fileXMin[1], s.fileXMax[1], s.plotXMin, s.plotXMax, s.plotYMin,
+                         s.plotYMax),
+              std::tuple(1.5f, 4.0f, 1.5f, 4.0f, -2.0f, 12.5f));
     EXPECT_EQ(status(), "File 1");
     EXPECT_EQ(s.outputFileName, path("a.mrg"));
     EXPECT_EQ(form->Text2[0]->text().toStdString(), path("a.mrg"));
-    EXPECT_FALSE(form->Command1->isEnabled());
-    EXPECT_TRUE(form->Command3->isEnabled());
+    EXPECT_EQ(buttonStates(), "1011");
 
     // Settings are copied from the boxes as they stand when the file is added.
     form->Text6->setText("2");
     form->Text8[2]->setText("3");
     std::string b = writeFile("b.txt", kFourRows);
     add(b);
-    EXPECT_EQ(s.xCoefficient[2], 2.0f);
-    EXPECT_EQ(s.yWeight[2], 3.0f);
-    EXPECT_EQ(s.xCoefficient[1], 1.0f);
-    EXPECT_EQ(s.fileXMax[2], 8.0f);
-    EXPECT_EQ(s.plotXMax, 8.0f);  // the wider second file widens the frame
-    EXPECT_EQ(s.plotYMax, 37.5f); // 12.5 * 1 * 3
+    EXPECT_EQ(std::tuple(s.xCoefficient[2], s.yWeight[2], s.xCoefficient[1]),
+              std::tuple(2.0f, 3.0f, 1.0f));
+    // The wider second file widens the range and the frame; y is 12.5 * 1 * 3 at most.
+    EXPECT_EQ(std::tuple(s.fileXMax[2], s.plotXMax, s.plotYMax), std::tuple(8.0f, 8.0f, 37.5f));
     EXPECT_DOUBLE_EQ(form->Picture1->canvas().frame().right, 1.05 * 8.0);
     EXPECT_EQ(s.outputFileName, path("a.mrg")); // only the first file names the output
-    EXPECT_TRUE(form->Command1->isEnabled());
+    EXPECT_EQ(buttonStates(), "1111");
     EXPECT_EQ(status(), "File 2");
 }
 

@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 class Form1Fixture : public ::testing::Test {
@@ -71,6 +72,33 @@ protected:
     }
 
     QString status() const { return form->Text1->text(); }
+
+    // Enabled flags of "Data File Open", "Write to File", "Clear" and "Exit", as "1001".
+    std::string buttonStates() const {
+        std::string flags;
+        for (QPushButton *b : {form->Command2, form->Command1, form->Command3, form->Command4})
+            flags += b->isEnabled() ? '1' : '0';
+        return flags;
+    }
+
+    // The texts of the weight boxes 1..10 and of the file boxes 0..10, joined by "|".
+    QString weightBoxes() const { return joined(form->Text8.begin() + 1, form->Text8.end()); }
+    QString fileBoxes() const { return joined(form->Text2.begin(), form->Text2.end()); }
+
+    // The session values that the load step and "Clear" reset, in one comparable tuple.
+    static auto resetValues(const mergon::Session &s) {
+        return std::tuple(s.fileCount, s.outputFileName, s.plotXMin, s.plotXMax, s.plotYMin,
+                          s.plotYMax, s.commonXMin, s.commonXMax, s.fileNames[1], s.lineCount[1],
+                          s.fileXMin[1], s.fileXMax[1], s.yWeight[1]);
+    }
+    static auto startValues() { return resetValues(mergon::Session()); }
+
+    template <typename It> static QString joined(It first, It last) {
+        QStringList texts;
+        for (; first != last; ++first)
+            texts << (*first)->text();
+        return texts.join('|');
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<mergon::Form1> form;

@@ -9,32 +9,28 @@
 
 using namespace mergon;
 
+const QString kStartWeights = QStringList(10, "1.0").join('|');
+const QString kEmptyFileBoxes = QStringList(11, "").join('|');
+
 TEST_F(Form1Fixture, StartsWithDefaultSettingsAndOnlyOpenAndExitEnabled) {
     EXPECT_EQ(form->windowTitle(), "Mergon");
     const QStringList settings = {form->Text4->text(), form->Text5->text(), form->Text10->text(),
                                   form->Text6->text(), form->Text7->text(), form->Text3->text()};
     EXPECT_EQ(settings, QStringList({"5", "6", "3", "1", "1", "100"}));
-    EXPECT_TRUE(form->Text1->text().isEmpty());
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(form->Text8[i]->text(), "1.0") << "weight box " << i;
-    for (int i = 0; i <= 10; ++i)
-        EXPECT_TRUE(form->Text2[i]->text().isEmpty()) << "file box " << i;
-    EXPECT_TRUE(form->Command2->isEnabled());
-    EXPECT_FALSE(form->Command1->isEnabled());
-    EXPECT_FALSE(form->Command3->isEnabled());
-    EXPECT_TRUE(form->Command4->isEnabled());
+    EXPECT_TRUE(status().isEmpty());
+    EXPECT_EQ(weightBoxes(), kStartWeights);
+    EXPECT_EQ(fileBoxes(), kEmptyFileBoxes);
+    EXPECT_EQ(buttonStates(), "1001");
     EXPECT_FALSE(form->Text1->isEnabled());
     EXPECT_FALSE(form->Picture1->isEnabled());
 
     const Session &s = form->session();
-    EXPECT_EQ(s.fileCount, 0);
-    EXPECT_EQ(s.plotXMin, 999999.0f);
-    EXPECT_EQ(s.plotYMax, -999999.0f);
-    EXPECT_EQ(s.commonXMin, -999999.0f);
-    EXPECT_EQ(s.commonXMax, 999999.0f);
-    EXPECT_TRUE(s.chosenFileName.empty());
-    EXPECT_EQ(s.divisionCount, 0);
-    EXPECT_EQ(s.xStep, 0.0f);
+    // The start values are ordinary numbers: 999999 and -999999.
+    EXPECT_EQ(resetValues(s), std::tuple(int16_t{0}, std::string(), 999999.0f, -999999.0f,
+                                         999999.0f, -999999.0f, -999999.0f, 999999.0f,
+                                         std::string(), int16_t{0}, 999999.0f, -999999.0f, 1.0f));
+    EXPECT_EQ(std::tuple(s.chosenFileName, s.divisionCount, s.xStep),
+              std::tuple(std::string(), int16_t{0}, 0.0f));
 }
 
 TEST_F(Form1Fixture, ClearRestoresStartValuesAndKeepsTypedSettings) {
@@ -66,26 +62,15 @@ TEST_F(Form1Fixture, ClearRestoresStartValuesAndKeepsTypedSettings) {
     form->Command3->click();
 
     EXPECT_TRUE(status().isEmpty());
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(form->Text8[i]->text(), "1.0") << "weight box " << i;
-    for (int i = 0; i <= 10; ++i)
-        EXPECT_TRUE(form->Text2[i]->text().isEmpty()) << "file box " << i;
-    EXPECT_EQ(s.fileCount, 0);
-    EXPECT_TRUE(s.fileNames[10].empty());
-    EXPECT_EQ(s.lineCount[1], 0);
-    EXPECT_EQ(s.fileXMin[1], 999999.0f);
-    EXPECT_TRUE(s.outputFileName.empty());
-    EXPECT_EQ(s.plotXMin, 999999.0f);
-    EXPECT_EQ(s.commonXMin, -999999.0f);
+    EXPECT_EQ(weightBoxes(), kStartWeights);
+    EXPECT_EQ(fileBoxes(), kEmptyFileBoxes);
+    EXPECT_EQ(resetValues(s), startValues());
     // Left alone by "Clear".
-    EXPECT_EQ(s.chosenFileName, "/lab/run10.txt");
-    EXPECT_EQ(s.divisionCount, 50);
-    EXPECT_EQ(s.xStep, 0.16f);
+    EXPECT_EQ(std::tuple(s.chosenFileName, s.divisionCount, s.xStep),
+              std::tuple(std::string("/lab/run10.txt"), int16_t{50}, 0.16f));
     for (QLineEdit *box : settings)
         EXPECT_EQ(box->text(), "7") << box->objectName().toStdString();
-    EXPECT_TRUE(form->Command2->isEnabled());
-    EXPECT_FALSE(form->Command1->isEnabled());
-    EXPECT_FALSE(form->Command3->isEnabled());
+    EXPECT_EQ(buttonStates(), "1001");
     const QImage &image = form->Picture1->canvas().image();
     for (int y = 0; y < image.height(); y += 7)
         for (int x = 0; x < image.width(); x += 7)

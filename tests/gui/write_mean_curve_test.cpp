@@ -54,12 +54,10 @@ TEST_F(WriteMeanCurveTest, WritesTheMeanTableByteForByte) {
                                           " 5             2             3 \r\n"));
     EXPECT_EQ(status(), "Finish");
     const Session &s = form->session();
-    EXPECT_EQ(s.divisionCount, 4);
-    EXPECT_EQ(s.xStep, 0.5f);
-    EXPECT_EQ(s.commonXMin, 0.0f);
-    EXPECT_EQ(s.commonXMax, 2.0f);
-    EXPECT_EQ(s.chosenFileName, path("b.txt")); // the last input file read
-    EXPECT_EQ(s.outputFileName, output);
+    // chosenFileName holds the last input file read.
+    EXPECT_EQ(std::tuple(s.divisionCount, s.xStep, s.commonXMin, s.commonXMax, s.chosenFileName,
+                         s.outputFileName),
+              std::tuple(int16_t{4}, 0.5f, 0.0f, 2.0f, path("b.txt"), output));
     EXPECT_GT(countRed(form->Picture1->canvas().image()), 20);
 
     // Pressed again without a change: the same file, the curve drawn once more.
