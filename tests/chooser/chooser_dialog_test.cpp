@@ -3,33 +3,25 @@
 #include "chooser/frm_open_save.h"
 #include "chooser/volumes.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 namespace mergon {
 namespace {
 
 std::string str(const QString &text) { return text.toStdString(); }
+std::string str(const QStringList &parts) { return parts.join('|').toStdString(); }
 
 // Double-clicks the one item of the file or folder list shown as name.
 void doubleClick(QAbstractItemView *view, const QString &name) {
-    const QModelIndexList found =
-        view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, -1,
-                             Qt::MatchExactly | Qt::MatchRecursive);
+    const auto found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, -1,
+                                            Qt::MatchExactly | Qt::MatchRecursive);
     ASSERT_EQ(found.size(), 1) << str(name);
     view->scrollTo(found.first());
     const QPoint at = view->visualRect(found.first()).center();
@@ -40,21 +32,23 @@ void doubleClick(QAbstractItemView *view, const QString &name) {
 class ChooserDialog : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(tmp_.isValid());
-        root_ = QDir(tmp_.path()).canonicalPath();
-        ASSERT_TRUE(QDir(root_).mkpath("sub/deep") && QDir(root_).mkpath("other/x"));
+        ASSERT_TRUE(tmp_.isValid() && QDir(root_).mkpath("sub/deep") &&
+                    QDir(root_).mkpath("other/x"));
         for (const char *name : {"a.txt", "b.txt", "c.dat", "d.dat", "sub/inner.txt", "sub/e.dat"})
             ASSERT_TRUE(QFile(at(QLatin1String(name))).open(QIODevice::WriteOnly)) << name;
-        ASSERT_TRUE(QDir::setCurrent(root_));
-        session_.fileCount = 1; // raised by the caller before it shows the chooser
-        session_.chosenFileName = "/earlier/choice.txt";
     }
     void TearDown() override { QDir::setCurrent(saved_); }
 
     QString at(const QString &relative) const { return root_ + QLatin1Char('/') + relative; }
 
-    // What the caller does between loading the dialog and showing it; messages go to messages_.
-    std::unique_ptr<frmOpenSave> prepare(std::unique_ptr<frmOpenSave> dialog) {
+    // The caller raises the count and loads the dialog in folder, then sets its title and name
+    // box. An earlier opening left its choice; messages go to messages_.
+    std::unique_ptr<frmOpenSave> prepare(const QString &folder, int16_t count = 1,
+                                         const QStringList &roots = mountedVolumeRoots()) {
+        EXPECT_TRUE(QDir::setCurrent(folder)) << str(folder);
+        session_.fileCount = count;
+        session_.chosenFileName = "/earlier/choice.txt";
+        auto dialog = std::make_unique<frmOpenSave>(session_, roots);
         dialog->setWindowTitle(QStringLiteral("Data File Open"));
         dialog->nameBox()->setText(QStringLiteral("*.txt"));
         dialog->nameBox()->setSelection(0, 5);
@@ -64,14 +58,13 @@ class ChooserDialog : public ::testing::Test {
     }
 
     // Shows dialog modally and runs act inside its loop. Returns whether the dialog was still
-    // open after act; if so it is ended without its Cancel step.
+    // open after act; if so it is ended without its Cancel step, with a code of neither button.
     bool runModal(frmOpenSave &dialog, const std::function<void()> &act) {
-        bool open = false;
         QTimer::singleShot(0, &dialog, [&] {
             EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
             act();
-            if ((open = dialog.isVisible()))
-                dialog.QDialog::done(QDialog::Rejected);
+            if (dialog.isVisible())
+                dialog.QDialog::done(-1);
         });
         QTimer::singleShot(20000, &dialog, [] { // the last resort of a stuck test
             ADD_FAILURE() << "a modal loop did not end";
@@ -79,11 +72,10 @@ class ChooserDialog : public ::testing::Test {
                 if (auto *stuck = qobject_cast<QDialog *>(widget); stuck && stuck->isVisible())
                     stuck->QDialog::done(QDialog::Rejected);
         });
-        result_ = dialog.exec();
-        return open;
+        return (result_ = dialog.exec()) == -1;
     }
 
-    // Types text over the selected name box as the user does, then clicks OK.
+    // Types text over the name box as the user does, then clicks OK.
     static void typeAndOk(frmOpenSave &dialog, const QString &text) {
         dialog.nameBox()->selectAll();
         QTest::keyClicks(dialog.nameBox(), text);
@@ -91,131 +83,109 @@ class ChooserDialog : public ::testing::Test {
     }
 
     // The folder, file and drive lists, the path label and the process agree on folder.
-    void expectShowing(const frmOpenSave &d, const QString &folder, const QString &what) {
-        const QString drive = volumeOf(folder, d.driveList()->volumes());
-        EXPECT_EQ(
-            str(QStringList{d.folderList()->path(), d.fileList()->path(), d.pathLabel()->text(),
-                            d.driveList()->drive(), QDir::currentPath()}
-                    .join('\n')),
-            str(QStringList{folder, folder, folder, drive, QFileInfo(folder).canonicalFilePath()}
-                    .join('\n')))
+    static void expectShowing(const frmOpenSave &d, const QString &folder, const QString &what) {
+        EXPECT_EQ(str({d.folderList()->path(), d.fileList()->path(), d.pathLabel()->text(),
+                       d.driveList()->drive(), QDir::currentPath()}),
+                  str({folder, folder, folder, volumeOf(folder, d.driveList()->volumes()),
+                       QFileInfo(folder).canonicalFilePath()}))
             << str(what);
     }
 
     QTemporaryDir tmp_;
-    QString root_, saved_ = QDir::currentPath();
+    QString root_ = QDir(tmp_.path()).canonicalPath(), saved_ = QDir::currentPath();
     QStringList messages_;
     Session session_;
     int result_ = -1;
 };
 
 TEST_F(ChooserDialog, OkIsEnabledByAnyTextButTheCallersPatternAndTabGoesRound) {
-    auto dialog = prepare(std::make_unique<frmOpenSave>(session_));
+    auto dialog = prepare(root_);
     EXPECT_FALSE(dialog->okButton()->isEnabled()) << "the caller's pattern";
     for (const char *text : {"*.TXT", "a", ""}) { // emptied after a name it stays enabled
         dialog->nameBox()->setText(QString::fromUtf8(text));
         EXPECT_TRUE(dialog->okButton()->isEnabled()) << text;
     }
     // OK takes focus only when enabled.
-    const QWidget *expected[] = {dialog->folderList(), dialog->nameBox(),      dialog->driveList(),
-                                 dialog->okButton(),   dialog->cancelButton(), dialog->fileList()};
+    const QWidget *expected[] = {dialog->fileList(),  dialog->folderList(), dialog->nameBox(),
+                                 dialog->driveList(), dialog->okButton(),   dialog->cancelButton(),
+                                 dialog->fileList()};
     runModal(*dialog, [&] {
-        ASSERT_EQ(QApplication::focusWidget(), dialog->fileList());
         for (const QWidget *next : expected) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             EXPECT_EQ(QApplication::focusWidget(), next) << str(next->objectName());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
     });
 }
 
 // Patterns and folders move the lists; names of no file explain why. Nothing is chosen.
+// A folder gives the name box the list's pattern; a pattern stays in it.
 TEST_F(ChooserDialog, TypedTextThatIsNoFileKeepsTheDialogOpen) {
-    const struct {
-        QString typed, folder, nameBox, message;
-        const char *files; // nullptr: not checked
-    } cases[] = {
-        {"*.dat", root_, "*.dat", {}, "c.dat|d.dat"}, // the name box keeps a typed pattern
-        // A folder gives the name box the list's pattern.
-        {"sub", at("sub"), "*.txt", {}, "inner.txt"},
-        {"..", QFileInfo(root_).path(), "*.txt", {}, nullptr},
-        {"~", QDir::homePath(), "*.txt", {}, nullptr},
-        {at("other/x"), at("other/x"), "*.txt", {}, ""},
-        {"nosuch.txt", root_, "nosuch.txt", frmOpenSave::kNoFileMessage, "a.txt|b.txt"},
+    // clang-format off
+    struct { QString typed, folder, nameBox; const char *files; QString message = {}; } cases[] = {
+        {"*.dat", root_, "*.dat", "c.dat|d.dat"},      {"sub", at("sub"), "*.txt", "inner.txt"},
+        {"..", QFileInfo(root_).path(), "*.txt", nullptr}, // files nullptr: not checked
+        {"~", QDir::homePath(), "*.txt", nullptr},     {at("other/x"), at("other/x"), "*.txt", ""},
+        {"nosuch.txt", root_, "nosuch.txt", "a.txt|b.txt", frmOpenSave::kNoFileMessage},
     };
+    // clang-format on
     for (const auto &c : cases) {
-        ASSERT_TRUE(QDir::setCurrent(root_));
-        auto dialog = prepare(std::make_unique<frmOpenSave>(session_));
-        dialog->nameBox()->setText(QStringLiteral("*.md")); // a text other than the list's pattern
-        const bool open = runModal(*dialog, [&] {
+        auto dialog = prepare(root_);
+        EXPECT_TRUE(runModal(*dialog, [&] {
             typeAndOk(*dialog, c.typed);
             expectShowing(*dialog, c.folder, c.typed);
-            EXPECT_EQ(str(dialog->nameBox()->text()), str(c.nameBox)) << str(c.typed);
-            if (c.files) {
-                EXPECT_EQ(str(dialog->fileList()->names().join('|')), c.files) << str(c.typed);
-            }
-        });
-        EXPECT_TRUE(open) << str(c.typed);
-        EXPECT_EQ(str(messages_.join('\n')), str(c.message)) << str(c.typed);
-        EXPECT_EQ(session_.chosenFileName, "/earlier/choice.txt") << str(c.typed);
-        EXPECT_EQ(session_.fileCount, 1) << str(c.typed);
+            const QString files = c.files ? dialog->fileList()->names().join('|') : QString();
+            EXPECT_EQ(str({dialog->nameBox()->text(), files, messages_.join('\n'),
+                           QString::fromStdString(session_.chosenFileName),
+                           QString::number(session_.fileCount)}),
+                      str({c.nameBox, c.files, c.message, "/earlier/choice.txt", "1"}))
+                << str(c.typed);
+        })) << str(c.typed);
     }
 }
 
 TEST_F(ChooserDialog, TheRealMessageBoxShowsTheJapaneseMessage) {
-    auto dialog = prepare(std::make_unique<frmOpenSave>(session_));
+    auto dialog = prepare(root_);
     dialog->setMessageSink({});
-    bool shown = false;
-    const bool open = runModal(*dialog, [&] {
+    std::tuple<std::string, QMessageBox::Icon, QMessageBox::StandardButtons> shown;
+    EXPECT_TRUE(runModal(*dialog, [&] {
         QTimer::singleShot(0, dialog.get(), [&] { // runs inside the loop of the box that OK opens
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            shown = true;
-            EXPECT_EQ(str(box->windowTitle() + '|' + box->text()),
-                      "mergon2|ファイルが存在しません。");
-            EXPECT_EQ(box->icon(), QMessageBox::Warning);
-            EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-            box->button(QMessageBox::Ok)->click();
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shown = {str({box->windowTitle(), box->text()}), box->icon(),
+                         box->standardButtons()};
+                box->button(QMessageBox::Ok)->click();
+            }
         });
         typeAndOk(*dialog, QStringLiteral("nosuch.txt"));
-    });
-    EXPECT_TRUE(open);
-    EXPECT_TRUE(shown);
+    }));
+    EXPECT_EQ(shown, std::tuple("mergon2|ファイルが存在しません。", QMessageBox::Warning,
+                                QMessageBox::StandardButtons(QMessageBox::Ok)));
 }
 
-// A picked file gives its full path; ending without one lowers the count (never below zero)
-// and clears the earlier choice. Either happens once: closing again afterwards changes nothing.
-// The next opening starts where this one ended.
+// A picked file, or a typed name outside the list's pattern, gives its full path; ending without
+// one lowers the count (never below zero) and clears the earlier choice. Either happens once:
+// closing again afterwards changes nothing. The next opening starts where this one ended.
 TEST_F(ChooserDialog, EndingTheDialog) {
-    const auto cancel = [](frmOpenSave &d) {
-        typeAndOk(d, "sub/deep");
-        d.cancelButton()->click();
-    };
-    const struct {
-        const char *what;
-        std::function<void(frmOpenSave &)> end;
-        int16_t countBefore, countAfter;
-        QString chosen, next; // chosen empty: ended without a file
-    } cases[] = {
-        {"double-click", [](auto &d) { doubleClick(d.fileList(), "b.txt"); }, 1, 1, at("b.txt"),
-         root_},
-        {"typed name outside the pattern", [](auto &d) { typeAndOk(d, "sub/e.dat"); }, 1, 1,
-         at("sub/e.dat"), at("sub")},
+    using End = std::function<void(frmOpenSave &)>;
+    // clang-format off
+    const End cancel = [](auto &d) { typeAndOk(d, "sub/deep"); d.cancelButton()->click(); };
+    struct { const char *what; End end; int16_t before, after; QString chosen, next; } cases[] = {
+        {"picked", [](auto &d) { doubleClick(d.fileList(), "b.txt"); }, 1, 1, at("b.txt"), root_},
+        {"typed", [](auto &d) { typeAndOk(d, "sub/e.dat"); }, 1, 1, at("sub/e.dat"), at("sub")},
         {"Cancel in another folder", cancel, 3, 2, "", at("sub/deep")},
         {"Esc", [](auto &d) { QTest::keyClick(d.fileList(), Qt::Key_Escape); }, 3, 2, "", root_},
         {"close box", [](auto &d) { d.close(); }, 3, 2, "", root_},
         {"Cancel with no slot taken", cancel, 0, 0, "", at("sub/deep")},
-    };
+    }; // chosen empty: ended without a file
+    // clang-format on
     for (const auto &c : cases) {
-        ASSERT_TRUE(QDir::setCurrent(root_));
-        session_.fileCount = c.countBefore;
-        session_.chosenFileName = str(at("a.txt")); // chosen by an earlier opening
-        auto dialog = prepare(std::make_unique<frmOpenSave>(session_));
-        EXPECT_FALSE(runModal(*dialog, [&] { c.end(*dialog); })) << c.what;
-        EXPECT_EQ(result_, c.chosen.isEmpty() ? QDialog::Rejected : QDialog::Accepted) << c.what;
+        auto dialog = prepare(root_, c.before);
+        runModal(*dialog, [&] { c.end(*dialog); });
         dialog->close();
         dialog.reset(); // ending again, or destroying the dialog, changes nothing
-        EXPECT_EQ(session_.fileCount, c.countAfter) << c.what;
-        EXPECT_EQ(session_.chosenFileName, str(c.chosen)) << c.what;
+        EXPECT_EQ(std::tuple(result_, session_.fileCount, session_.chosenFileName),
+                  std::tuple(c.chosen.isEmpty() ? QDialog::Rejected : QDialog::Accepted, c.after,
+                             str(c.chosen)))
+            << c.what;
         expectShowing(frmOpenSave(session_), c.next, c.what);
     }
 }
@@ -223,25 +193,21 @@ TEST_F(ChooserDialog, EndingTheDialog) {
 // Folders of the temporary tree stand in for mounted volumes.
 TEST_F(ChooserDialog, EachDriveKeepsItsFolderAndTheListsAgree) {
     const QString sub = at("sub"), other = at("other"), missing = at("not-mounted");
-    ASSERT_TRUE(QDir::setCurrent(at("sub/deep")));
-    auto dialog =
-        prepare(std::make_unique<frmOpenSave>(session_, QStringList{"/", sub, other, missing}));
+    auto dialog = prepare(at("sub/deep"), 1, {"/", sub, other, missing});
+    const auto onDrive = [&](const QString &root) -> frmOpenSave & {
+        dialog->driveList()->setDrive(root);
+        return *dialog;
+    };
     runModal(*dialog, [&] {
-        dialog->driveList()->setDrive(other);
-        expectShowing(*dialog, other, "another drive, first time: its root");
+        expectShowing(onDrive(other), other, "another drive, first time: its root");
         doubleClick(dialog->folderList(), QStringLiteral("x"));
-        dialog->driveList()->setDrive(sub);
-        expectShowing(*dialog, at("sub/deep"), "back: the drive's own folder");
-        dialog->driveList()->setDrive(other);
-        expectShowing(*dialog, at("other/x"), "again: the drive's own folder");
-        dialog->driveList()->setDrive(sub);
-        typeAndOk(*dialog, other); // a typed path on another drive moves the drive list too
+        expectShowing(onDrive(sub), at("sub/deep"), "back: the drive's own folder");
+        expectShowing(onDrive(other), at("other/x"), "again: the drive's own folder");
+        typeAndOk(onDrive(sub), other); // a typed path on another drive moves the drive list too
         expectShowing(*dialog, other, "typed root of another drive");
-        dialog->driveList()->setDrive(missing);
-        expectShowing(*dialog, other, "a drive that is not ready");
+        expectShowing(onDrive(missing), other, "a drive that is not ready");
     });
-    EXPECT_EQ(str(messages_.join('\n')),
-              str(QStringLiteral("The drive %1 is not ready.").arg(missing)));
+    EXPECT_EQ(str(messages_), str(QStringLiteral("The drive %1 is not ready.").arg(missing)));
 }
 
 } // namespace

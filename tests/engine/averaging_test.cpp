@@ -9,50 +9,39 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <stdlib.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace mergon {
 namespace {
-
-namespace fs = std::filesystem;
-
 
 std::string readBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// One input curve as the data file holds it, with the settings it is loaded with.
-struct Curve {
-    std::vector<Row> rows = {}; // field values, before coefficients
-    SettingTexts settings = {}; // x in field 5, y in field 6, after 3 header lines
-};
-
-// Writes the header lines, then rows of six fields, and loads the file into the next slot as
-// "Data File Open" does.
-void addCurve(Session &s, const std::string &path, const Curve &c) {
-    std::string text;
-    for (int i = std::stoi(c.settings.skipLines); i > 0; --i)
-        text += "header line\r\n";
-    char x[32], y[32];
-    for (const Row &r : c.rows)
-        text += "1 0 -1 7.5 " + std::string(x, std::to_chars(x, x + sizeof x, r.x).ptr) + " " +
-                std::string(y, std::to_chars(y, y + sizeof y, r.y).ptr) + "\r\n";
-    std::ofstream(path, std::ios::binary) << text;
-    const int k = ++s.fileCount;
-    s.fileNames[k] = path;
+// Writes the header lines, then the rows (field values, before coefficients) as x in field 5
+// and y in field 6 of six, and loads the file into the next slot as "Data File Open" does.
+void addCurve(Session &s, const std::string &path, const std::vector<Row> &rows,
+              const SettingTexts &settings = {}) {
+    std::ofstream out(path, std::ios::binary);
+    out.precision(17); // enough digits to read every double back exactly
+    for (int i = std::stoi(settings.skipLines); i > 0; --i)
+        out << "header line\r\n";
+    for (const Row &r : rows)
+        out << "1 0 -1 7.5 " << r.x << " " << r.y << "\r\n";
+    out.close();
+    s.fileNames[++s.fileCount] = path;
     TextFile file;
-    std::vector<Row> rows;
-    ASSERT_TRUE(storeSettings(s, k, c.settings).ok()) << path;
-    ASSERT_TRUE(measureAndRead(s, file, k, rows).ok()) << path;
+    std::vector<Row> read;
+    ASSERT_TRUE(storeSettings(s, s.fileCount, settings).ok()) << path;
+    ASSERT_TRUE(measureAndRead(s, file, s.fileCount, read).ok()) << path;
 }
 
 using MeanFunction = Status (*)(TextFile &, Session &, MeanCurve &);
@@ -62,24 +51,18 @@ Status writeMean(Session &s, const std::string &divisions, const std::string &ou
                  MeanCurve &curve, MeanFunction mean = computeMeanCurve) {
     TextFile file;
     Status status = probeOutput(file, output);
-    if (status.ok()) {
-        narrowCommonRange(s);
-        status = prepareGrid(s, divisions);
-    }
-    if (status.ok())
+    narrowCommonRange(s);
+    if (status.ok() && (status = prepareGrid(s, divisions)).ok())
         status = mean(file, s, curve);
     EXPECT_FALSE(file.isOpen());
     return status.ok() ? writeOutputFile(file, output, curve) : status;
 }
 
 TEST(AddCurveToGrid, ExactRowsInterpolationAndEnds) {
-    const struct {
-        const char *name;
-        std::vector<Row> rows; // rows[0] is entry 0
-        std::vector<float> gridX;
-        std::vector<double> expected; // the sums after this file
-    } cases[] = {
-        // clang-format off
+    // Each case: name, rows (rows[0] is entry 0), grid x, and the sums after this file.
+    // clang-format off
+    const std::tuple<const char *, std::vector<Row>, std::vector<float>, std::vector<double>>
+        cases[] = {
         {"rows on and between grid points", {{}, {0, 0}, {1, 10}, {2, 40}, {3, 90}},
          {0, 0.5f, 1, 1.5f, 2, 2.5f, 3}, {0, 5, 10, 25, 40, 65, 90}},
         {"repeated x: the first row on the point, the last one before it",
@@ -90,60 +73,48 @@ TEST(AddCurveToGrid, ExactRowsInterpolationAndEnds) {
          {{}, {0.7, 5}, {1, 6}}, {0.5f, 0.7f}, {5, 5}},
         {"grid x beyond every row takes the largest x, the last one on ties",
          {{}, {1, 10}, {3, 30}, {3, 31}, {2, 20}}, {3, 4}, {30, 31}},
-        // clang-format on
     };
-    for (const auto &c : cases) {
-        std::vector<double> gridY(c.gridX.size(), 0.0);
-        addCurveToGrid(c.rows, c.gridX, gridY);
-        EXPECT_EQ(gridY, c.expected) << c.name;
+    // clang-format on
+    for (const auto &[name, rows, gridX, expected] : cases) {
+        std::vector<double> gridY(gridX.size(), 0.0);
+        addCurveToGrid(rows, gridX, gridY);
+        EXPECT_EQ(gridY, expected) << name;
     }
 }
 
 TEST(PrepareGrid, DivisionCountTextAndCommonRange) {
-    const struct {
-        const char *text;
-        int divisions; // when `code` is 0
-        int code;
-        float commonXMax = 10; // from x 0
-    } cases[] = {
-        // clang-format off
+    // divisions is the count when `code` is 0; the common range runs from x 0.
+    // clang-format off
+    const struct { const char *text; int divisions, code; float commonXMax = 10; } cases[] = {
         {"2.5", 2, 0}, {"3.5", 4, 0}, {"  7 divisions", 7, 0}, {"32767", 32767, 0},
         {"0", 0, kInvalidArgument}, {"-3", 0, kInvalidArgument}, {"abc", 0, kInvalidArgument},
         {"40000", 0, kTooLarge}, {"-40000", 0, kTooLarge}, {"1", 1, 0, 0},
         {"100", 0, kInvalidArgument, -0x1p-149f}, // no x in common
-        // clang-format on
     };
+    // clang-format on
     for (const auto &c : cases) {
         Session s;
-        s.commonXMin = 0;
-        s.commonXMax = c.commonXMax;
-        s.divisionCount = 9;
-        s.xStep = 0.25f;
-        Status status = prepareGrid(s, c.text);
-        EXPECT_EQ(status.code(), c.code) << "'" << c.text << "': " << status.message();
-        EXPECT_TRUE(status.ok() || !status.message().empty()) << c.text;
-        // Nothing is set on a failure.
-        EXPECT_EQ(s.divisionCount, status.ok() ? c.divisions : 9) << c.text;
-        EXPECT_EQ(s.xStep,
-                  status.ok() ? static_cast<float>(double{c.commonXMax} / c.divisions) : 0.25f)
-            << c.text;
+        std::tie(s.commonXMin, s.commonXMax, s.divisionCount, s.xStep) =
+            std::tuple(0.0f, c.commonXMax, int16_t{9}, 0.25f);
+        const Status status = prepareGrid(s, c.text);
+        // Nothing is set on a failure, and a failure says why.
+        const bool ok = c.code == 0;
+        EXPECT_EQ(std::tuple(status.code(), status.message().empty(), s.divisionCount, s.xStep),
+                  std::tuple(c.code, ok, ok ? c.divisions : 9,
+                             ok ? static_cast<float>(double{c.commonXMax} / c.divisions) : 0.25f))
+            << "'" << c.text << "': " << status.message();
     }
 }
 
 TEST(OutputFile, ProbeFailuresGiveTheirCodesAndNameTheFile) {
     TempDir dir;
-    fs::create_directory(dir.file("a folder"));
-    const struct {
-        std::string path;
-        int code;
-    } cases[] = {{dir.file("no such folder/out.txt"), kPathNotFound},
-                 {dir.file("a folder"), kOutputFailed}};
-    for (const auto &c : cases) {
+    std::filesystem::create_directory(dir.file("a folder"));
+    for (const auto &[path, code] : {std::pair{dir.file("no such folder/out.txt"), kPathNotFound},
+                                     {dir.file("a folder"), kOutputFailed}}) {
         TextFile file;
-        Status status = probeOutput(file, c.path);
-        EXPECT_EQ(status.code(), c.code) << c.path;
-        EXPECT_NE(status.message().find(c.path), std::string::npos) << status.message();
-        EXPECT_FALSE(file.isOpen()) << c.path;
+        const Status status = probeOutput(file, path);
+        EXPECT_EQ(std::tuple(status.code(), file.isOpen()), std::tuple(code, false)) << path;
+        EXPECT_NE(status.message().find(path), std::string::npos) << status.message();
     }
 }
 
@@ -152,19 +123,16 @@ TEST(WriteMean, HundredDivisionsOverTheCommonRangeTwice) {
     TempDir dir;
     Session s;
     // x 0 to 10 with y2 = 4x; x 2 to 8 with y1 = x.
-    addCurve(s, dir.file("wide.txt"),
-             {.rows = {{0, 0}, {1, 4}, {2, 8}, {3, 12}, {4, 16}, {5, 20}},
-              .settings = {.xCoefficient = "2", .yCoefficient = "2"}});
-    addCurve(s, dir.file("narrow.txt"),
-             {.rows = {{2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}, {8, 8}},
-              .settings = {.yWeight = "2"}});
+    addCurve(s, dir.file("wide.txt"), {{0, 0}, {1, 4}, {2, 8}, {3, 12}, {4, 16}, {5, 20}},
+             {.xCoefficient = "2", .yCoefficient = "2"});
+    addCurve(s, dir.file("narrow.txt"), {{2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}, {8, 8}},
+             {.yWeight = "2"});
     MeanCurve curve;
     const std::string out = dir.file("out.txt");
     ASSERT_TRUE(writeMean(s, "100", out, curve).ok());
-    EXPECT_EQ(s.xStep, 0.06f);
     // Product rounded, then sum rounded: 2 + 0.06f * 11 rounded once gives 0x1.547ae2p+1.
-    EXPECT_EQ(curve.x.at(11), 0x1.547aep+1f);
-    EXPECT_EQ(s.chosenFileName, dir.file("narrow.txt"));
+    EXPECT_EQ(std::tuple(s.xStep, curve.x.at(11), s.chosenFileName),
+              std::tuple(0.06f, 0x1.547aep+1f, dir.file("narrow.txt")));
     for (size_t j = 0; j < curve.x.size(); ++j)
         EXPECT_NEAR(curve.y[j], 3.0 * curve.x[j], 1e-12) << "x " << curve.x[j]; // (2y1 + y2) / 2
     const std::string bytes = readBytes(out);
@@ -183,11 +151,9 @@ TEST(WriteMean, MatchesTheGoldenFile) {
     TempDir dir;
     Session s;
     // Dyadic values, so that every mean is exact and can be checked by hand.
-    addCurve(s, dir.file("a.txt"),
-             {.rows = {{-1, 2}, {0, -0.5}, {1, -0.5}, {2, 0x1p-15}, {3, 0x1p70}, {4, 1}}});
-    addCurve(s, dir.file("b.txt"),
-             {.rows = {{-2, 4}, {-1, 1}, {0, 0}, {1, 1}, {2, 0}, {3, 9}, {4, 16}, {5, 25}},
-              .settings = {.skipLines = "0"}});
+    addCurve(s, dir.file("a"), {{-1, 2}, {0, -0.5}, {1, -0.5}, {2, 0x1p-15}, {3, 0x1p70}, {4, 1}});
+    addCurve(s, dir.file("b"), {{-2, 4}, {-1, 1}, {0, 0}, {1, 1}, {2, 0}, {3, 9}, {4, 16}, {5, 25}},
+             {.skipLines = "0"});
     MeanCurve curve;
     ASSERT_TRUE(writeMean(s, "10", dir.file("out.txt"), curve).ok());
     const std::string golden = std::string(MERGON_TEST_DATA) + "/golden/mean_of_two_curves.txt";
@@ -198,41 +164,39 @@ TEST(MeanCurveEquivalence, FastWayEqualsTheReferenceWayOnRandomInputs) {
     std::mt19937 random(20240607);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     auto real = [&](double hi) { return std::uniform_real_distribution<double>(-hi, hi)(random); };
-    const char *coefficients[] = {"1", "1", "2", "0.5", "0.1", "-1", "3.7"};
+    auto factor = [&] { return std::array{"1", "1", "2", "0.5", "0.1", "-1", "3.7"}[pick(0, 6)]; };
     for (int run = 0; run < 60; ++run) {
         TempDir dir;
         Session s;
         for (int i = 1, files = pick(2, 5); i <= files; ++i) {
-            auto factor = [&] { return std::string(coefficients[pick(0, 6)]); };
-            Curve c{.settings = {.xCoefficient = factor(),
-                                 .yCoefficient = factor(),
-                                 .yWeight = factor(),
-                                 .skipLines = std::to_string(pick(0, 3))}};
+            // clang-format off
+            const SettingTexts settings{.xCoefficient = factor(), .yCoefficient = factor(),
+                .yWeight = factor(), .skipLines = std::to_string(pick(0, 3))};
+            // clang-format on
+            std::vector<Row> rows;
             // Every file covers x -0.3 to 0.3 before its coefficient, so all runs share a range.
             // Ascending by 0.1, 0.25 or random steps, with some repeated x.
-            const double step = std::array{0.1, 0.25, 0.0}[static_cast<size_t>(pick(0, 2))];
+            const double step = std::array{0.1, 0.25, 0.0}[pick(0, 2)];
             double x = -pick(3, 10) * 0.1;
-            while (c.rows.size() < 2 || c.rows.back().x <= 0.3 ||
-                   (pick(0, 3) != 0 && c.rows.size() < 40)) {
-                c.rows.push_back({x, pick(0, 5) == 0 ? pick(-3, 3) : real(100)});
+            while (rows.size() < 2 || rows.back().x <= 0.3 ||
+                   (pick(0, 3) != 0 && rows.size() < 40)) {
+                rows.push_back({x, pick(0, 5) == 0 ? pick(-3, 3) : real(100)});
                 x += pick(0, 6) == 0 ? 0 : step > 0 ? step : std::abs(real(0.5));
             }
             // Some files out of order: a few swapped rows.
-            const int last = static_cast<int>(c.rows.size()) - 1;
+            const int last = static_cast<int>(rows.size()) - 1;
             for (int swaps = pick(0, 2) == 0 ? pick(1, 4) : 0; swaps > 0; --swaps)
-                std::swap(c.rows[static_cast<size_t>(pick(0, last))],
-                          c.rows[static_cast<size_t>(pick(0, last))]);
-            addCurve(s, dir.file("in" + std::to_string(i) + ".txt"), c);
+                std::iter_swap(rows.begin() + pick(0, last), rows.begin() + pick(0, last));
+            addCurve(s, dir.file("in" + std::to_string(i) + ".txt"), rows, settings);
         }
         const std::string divisions = std::to_string(pick(1, 40));
         SCOPED_TRACE("run " + std::to_string(run) + ", " + divisions + " divisions");
-        Session reference = s;
+        Session base = s;
         MeanCurve fast, slow;
         ASSERT_TRUE(writeMean(s, divisions, dir.file("fast.txt"), fast).ok());
-        ASSERT_TRUE(
-            writeMean(reference, divisions, dir.file("slow.txt"), slow, baselineMeanCurve).ok());
+        ASSERT_TRUE(writeMean(base, divisions, dir.file("slow.txt"), slow, baselineMeanCurve).ok());
         ASSERT_EQ(readBytes(dir.file("fast.txt")), readBytes(dir.file("slow.txt")));
-        EXPECT_EQ(s.chosenFileName, reference.chosenFileName);
+        EXPECT_EQ(s.chosenFileName, base.chosenFileName);
     }
 }
 

@@ -4,30 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <cfenv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
-#include <stdlib.h>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-namespace fs = std::filesystem;
 using namespace mergon;
 
 namespace {
 
 std::string data(const std::string &name) { return std::string(MERGON_TEST_DATA) + "/" + name; }
 
-// A file name without a folder is one of the test data files.
+// Settings for one of the test data files.
 CurveSettings curve(const std::string &file, int skip, int lines, int perLine, int xColumn,
-                    int yColumn, float xCoefficient = 1, float yCoefficient = 1,
-                    float yWeight = 1) {
-    const std::string path = file.starts_with("/") ? file : data(file);
-    return {path, skip, lines, perLine, xColumn, yColumn, xCoefficient, yCoefficient, yWeight};
+                    int yColumn, float xFactor = 1, float yFactor = 1, float weight = 1) {
+    return {data(file), skip, lines, perLine, xColumn, yColumn, xFactor, yFactor, weight};
 }
 
 // Rows as (x, y) pairs, so that whole curves compare and print at once.
@@ -50,13 +44,9 @@ std::vector<Row> startRows(double xFactor, double yFactor, bool yFromX = false) 
 // Every row delivered; on success the rows, too. Failures deliver the rows before the fault.
 TEST(ReadCurve, EdgeCasesAndFailures) {
     const std::string start = "three_header_four_rows.txt", across = "rows_across_lines.txt";
-    const struct {
-        const char *name;
-        CurveSettings settings;
-        std::vector<Row> rows; // rows 0..lineCount
-        int code = 0;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char *name; CurveSettings settings; std::vector<Row> rows; int code = 0; }
+        cases[] = {
         {"start settings", curve(start, 3, 4, 6, 5, 6), startRows(1, 1)},
         {"rows across line breaks", curve(across, 0, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
         {"negative skip", curve(across, -2, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
@@ -75,10 +65,10 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
         {"non-numeric y", curve("non_numeric_y.txt", 0, 3, 2, 1, 2), {{}, {1, 2}}, kNonNumeric},
         {"too large y", curve("too_large_y.txt", 0, 3, 2, 1, 2), {{}, {1, 2}}, kTooLarge},
         {"line count beyond 16 bits", curve("bom.txt", 0, 32768, 2, 1, 2), {{}}, kTooLarge},
-        // clang-format on
     };
-    for (const auto &c : cases) {
-        // A tiny buffer puts items across refills; the default one holds whole lines.
+    // clang-format on
+    // A tiny buffer puts items across refills; the default one holds whole lines.
+    for (const auto &c : cases)
         for (std::size_t bufferSize : {std::size_t{3}, TextFile::kDefaultBufferSize}) {
             SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(bufferSize));
             TextFile file(bufferSize);
@@ -87,16 +77,14 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
                 EXPECT_EQ(i, static_cast<int>(delivered.size()));
                 delivered.push_back(row);
             });
-            EXPECT_EQ(status.code(), c.code) << status.message();
-            EXPECT_EQ(status.message().empty(), c.code == 0) << status.message();
-            EXPECT_FALSE(file.isOpen());
-            EXPECT_EQ(xy(delivered), xy(c.rows));
-            EXPECT_FALSE(rows.empty());
+            EXPECT_EQ(std::tuple(status.code(), status.message().empty(), file.isOpen(),
+                                 rows.empty(), xy(delivered)),
+                      std::tuple(c.code, c.code == 0, false, false, xy(c.rows)))
+                << status.message();
             if (status.ok()) {
                 EXPECT_EQ(xy(rows), xy(c.rows));
             }
         }
-    }
 }
 
 std::tuple<int, int, std::int64_t> counts(const FileMeasure &m) {
@@ -110,13 +98,9 @@ std::string repeat(const std::string &piece, int times) {
     return out;
 }
 
-const struct MeasureCase {
-    const char *name;
-    std::string text; // file content, or "@name" for a data file
-    int skip;
-    int code;
-    FileMeasure want;
-} kMeasureCases[] = {
+// text is the file content, or "@name" for a data file.
+// clang-format off
+const struct { const char *name; std::string text; int skip, code; FileMeasure want; } kCases[] = {
     {"12 fields on 3 lines", "1 2 3 4\n5 6 7 8\n9 10 11 12\n", 0, 0, {3, 4, 12}},
     {"7 on 3 rounds down", "1 2 3\n4 5\n6 7\n", 0, 0, {3, 2, 7}},
     {"5 on 2: half to even, down", "1 2 3\n4 5\n", 0, 0, {2, 2, 5}},
@@ -134,40 +118,33 @@ const struct MeasureCase {
     {"32768 lines", repeat("1\r\n", 32768), 0, kTooLarge, {}},
     {"32768 fields on one line", repeat("1,", 32767) + "1", 0, kTooLarge, {1, 0, 32768}},
     // Lines of plain numbers are counted whole; anything else on a line is read field by field.
-    {"plain numbers in every form",
-     "1e5 2D3 +4\t-.5 5.  6E-2\r\n 7 8 9 10 11 12\r\n",
-     0,
-     0,
+    {"plain numbers in every form", "1e5 2D3 +4\t-.5 5.  6E-2\r\n 7 8 9 10 11 12\r\n", 0, 0,
      {2, 6, 12}},
     {"lines that only look plain", "1-2 3\r\n1e 2\r\n. 4\r\n5 6,\r\n", 0, 0, {4, 2, 6}},
 };
+// clang-format on
 
 // The counting passes as "Data File Open" states them: lines, then fields, each read until
 // the end test says so, then the division rounded half to even. Returns the status code.
 // Only small files are given, so the 16-bit limits are not reached.
 int twoPasses(const std::string &path, int skip, FileMeasure &m) {
     TextFile file(1);
-    int code = file.openForReading(path).code();
-    for (int i = 0; i < skip && code == 0; ++i)
-        code = file.skipLine().code();
-    if (code == 0 && file.atEnd()) // the first line read would already be past the end
-        return kPastEnd;
-    std::int64_t lines = 0;
-    for (bool end = false; code == 0 && !end; end = file.atEnd(), ++lines)
-        code = file.skipLine().code();
-    if (code == 0)
-        code = file.openForReading(path).code();
-    for (int i = 0; i < skip && code == 0; ++i)
-        code = file.skipLine().code();
-    std::int64_t fields = 0;
     Field field;
-    for (bool end = false; code == 0 && !end; end = file.atEnd(), ++fields)
-        code = file.readField(field, false).code();
-    if (code != 0)
-        return code;
-    std::fesetround(FE_TONEAREST);
-    const double perLine = std::nearbyint(static_cast<double>(fields) / static_cast<double>(lines));
-    m = {static_cast<std::int16_t>(lines), static_cast<std::int16_t>(perLine), fields};
+    std::int64_t count[2] = {0, 0}; // lines, then fields
+    for (int pass = 0; pass < 2; ++pass) {
+        int code = file.openForReading(path).code();
+        for (int i = 0; i < skip && code == 0; ++i)
+            code = file.skipLine().code();
+        if (code == 0 && pass == 0 && file.atEnd()) // the first line read would be past the end
+            return kPastEnd;
+        for (bool end = false; code == 0 && !end; end = file.atEnd(), ++count[pass])
+            code = (pass == 0 ? file.skipLine() : file.readField(field, false)).code();
+        if (code != 0)
+            return code;
+    }
+    // The default rounding mode, to nearest with ties to even.
+    const double perLine = std::nearbyint(static_cast<double>(count[1]) / count[0]);
+    m = {static_cast<std::int16_t>(count[0]), static_cast<std::int16_t>(perLine), count[1]};
     return 0;
 }
 
@@ -176,28 +153,27 @@ int twoPasses(const std::string &path, int skip, FileMeasure &m) {
 TEST(MeasureFile, CountsFailuresAndTheTwoPasses) {
     TempDir dir;
     std::vector<std::string> paths;
-    for (const MeasureCase &c : kMeasureCases) {
+    for (const auto &c : kCases) {
         SCOPED_TRACE(c.name);
-        const std::string path = c.text.starts_with("@")
-                                     ? data(c.text.substr(1))
-                                     : dir.write(std::to_string(paths.size()) + ".txt", c.text);
+        const std::string path =
+            c.text.starts_with("@") ? data(c.text.substr(1)) : dir.write(c.name, c.text);
         for (std::size_t bufferSize : {std::size_t{1}, TextFile::kDefaultBufferSize}) {
             TextFile file(bufferSize);
             FileMeasure m;
             const Status status = measureFile(file, path, c.skip, m);
-            EXPECT_EQ(status.code(), c.code) << status.message();
-            EXPECT_FALSE(file.isOpen());
-            EXPECT_EQ(counts(m), counts(c.want)) << "buffer " << bufferSize;
+            EXPECT_EQ(std::tuple(status.code(), file.isOpen(), counts(m)),
+                      std::tuple(c.code, false, counts(c.want)))
+                << "buffer " << bufferSize << ": " << status.message();
         }
         if (!c.text.starts_with("@") && c.text.size() < 1000)
             paths.push_back(path);
     }
     for (const char *folder : {MERGON_TEST_DATA, MERGON_EXAMPLES})
-        for (const auto &entry : fs::directory_iterator(folder))
+        for (const auto &entry : std::filesystem::directory_iterator(folder))
             if (entry.is_regular_file())
                 paths.push_back(entry.path().string());
     ASSERT_GT(paths.size(), 20u);
-    for (const std::string &path : paths) {
+    for (const std::string &path : paths)
         for (int skip = -1; skip <= 4; ++skip) {
             SCOPED_TRACE(path + ", skip " + std::to_string(skip));
             FileMeasure expected, m;
@@ -209,7 +185,6 @@ TEST(MeasureFile, CountsFailuresAndTheTwoPasses) {
                 EXPECT_EQ(counts(m), counts(expected));
             }
         }
-    }
 }
 
 long statusKiB(const std::string &key) {
@@ -226,19 +201,18 @@ TEST(ReadCurve, MemoryStaysFlatOnHugeItems) {
     if (statusKiB("VmHWM:") < 0)
         GTEST_SKIP() << "no /proc/self/status";
     TempDir dir;
-    const std::string path = dir.write("huge.txt", "");
-    {
-        std::ofstream out(path, std::ios::binary);
-        for (const auto &[unit, after] : {std::pair{std::string(1 << 20, 'H'), "\r\n"},
-                                          {std::string(1 << 20, 'T'), ",1.5,2.5\r\n3.5,0."},
-                                          {std::string(1 << 20, '0'), "1,4.5\r\n"},
-                                          {std::string(1023, ' ') + "\n", ""}}) {
-            for (std::size_t n = 0; n < (24u << 20); n += unit.size())
-                out << unit;
-            out << after;
-        }
-        ASSERT_TRUE(out.good());
+    const std::string path = dir.file("huge.txt");
+    std::ofstream out(path, std::ios::binary);
+    for (const auto &[unit, after] : {std::pair{std::string(1 << 20, 'H'), "\r\n"},
+                                      {std::string(1 << 20, 'T'), ",1.5,2.5\r\n3.5,0."},
+                                      {std::string(1 << 20, '0'), "1,4.5\r\n"},
+                                      {std::string(1023, ' ') + "\n", ""}}) {
+        for (std::size_t n = 0; n < (24u << 20); n += unit.size())
+            out << unit;
+        out << after;
     }
+    out.close();
+    ASSERT_TRUE(out.good());
 
     // Reset the peak so that it covers this test only, where the kernel allows it.
     { std::ofstream("/proc/self/clear_refs") << "5"; }
@@ -248,7 +222,7 @@ TEST(ReadCurve, MemoryStaysFlatOnHugeItems) {
     ASSERT_TRUE(measureFile(file, path, 1, m).ok());
     EXPECT_EQ(counts(m), counts({2, 3, 6}));
     std::vector<Row> rows;
-    ASSERT_TRUE(readCurve(file, curve(path, 1, 2, 3, 2, 3), rows).ok());
+    ASSERT_TRUE(readCurve(file, CurveSettings{path, 1, 2, 3, 2, 3, 1, 1, 1}, rows).ok());
     // 0.000...01 with 24 MB of zeros underflows to 0.
     EXPECT_EQ(xy(rows), xy({{0, 0}, {1.5, 2.5}, {0, 4.5}}));
     EXPECT_LT(statusKiB("VmHWM:") - before, 4 * 1024) << "KiB of peak memory growth";
