@@ -8,11 +8,11 @@
 #include "engine/setting_value.h"
 #include "panel_canvas.h"
 
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,13 +55,23 @@ struct UsageError {
 bool parsePlotSize(const std::string &text, int &width, int &height) {
     unsigned w = 0, h = 0;
     char tail = 0;
-    if (std::sscanf(text.c_str(), "%ux%u%c", &w, &h, &tail) != 2 || w < 1 || h < 1 ||
-        w > 10000 || h > 10000)
+    if (std::sscanf(text.c_str(), "%ux%u%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 10000 ||
+        h > 10000)
         return false;
     width = static_cast<int>(w);
     height = static_cast<int>(h);
     return true;
 }
+
+// The per-file options: each sets a setting of the files named after it.
+const std::map<std::string, std::string SettingTexts::*> kFileOptions = {
+    {"--x-column", &SettingTexts::xColumn},
+    {"--y-column", &SettingTexts::yColumn},
+    {"--x-coefficient", &SettingTexts::xCoefficient},
+    {"--y-coefficient", &SettingTexts::yCoefficient},
+    {"--skip-lines", &SettingTexts::skipLines},
+    {"--weight", &SettingTexts::yWeight},
+};
 
 Options parse(int argc, char **argv) {
     Options o;
@@ -89,18 +99,8 @@ Options parse(int argc, char **argv) {
             o.help = true;
         } else if (arg == "--verbose" || arg == "-v") {
             o.verbose = true;
-        } else if (arg == "--x-column") {
-            sticky.xColumn = takeValue();
-        } else if (arg == "--y-column") {
-            sticky.yColumn = takeValue();
-        } else if (arg == "--x-coefficient") {
-            sticky.xCoefficient = takeValue();
-        } else if (arg == "--y-coefficient") {
-            sticky.yCoefficient = takeValue();
-        } else if (arg == "--skip-lines") {
-            sticky.skipLines = takeValue();
-        } else if (arg == "--weight") {
-            sticky.yWeight = takeValue();
+        } else if (auto setting = kFileOptions.find(arg); setting != kFileOptions.end()) {
+            sticky.*(setting->second) = takeValue();
         } else if (arg == "--divisions") {
             o.divisions = takeValue();
         } else if (arg == "--output") {

@@ -32,11 +32,6 @@ constexpr Qt::WindowFlags kFrameFlags = Qt::Dialog | Qt::CustomizeWindowHint | Q
                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                         Qt::MSWindowsFixedSizeDialogHint;
 
-// Positions in twips from the top left corner of the client area.
-void place(QWidget *widget, int left, int top, int width, int height) {
-    widget->setGeometry(px(left), px(top), px(width), px(height));
-}
-
 QLabel *makeLabel(QWidget *parent, int index, const QString &text) {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QStringLiteral("lblOpenSave%1").arg(index));
@@ -81,41 +76,41 @@ frmOpenSave::frmOpenSave(Session &session, const QStringList &volumeRoots, QWidg
 
 void frmOpenSave::buildControls() {
     lblOpenSave_[0] = makeLabel(this, 0, QStringLiteral("File Name:"));
-    place(lblOpenSave_[0], 120, 120, 1455, 315);
+    ui::placeInTwips(lblOpenSave_[0], 120, 120, 1455, 315);
 
     txtOpenSave_ = new QLineEdit(kStartPattern, this);
     txtOpenSave_->setObjectName(QStringLiteral("txtOpenSave"));
     txtOpenSave_->setAccessibleName(QStringLiteral("File Name"));
-    place(txtOpenSave_, 120, 360, 2055, 315);
+    ui::placeInTwips(txtOpenSave_, 120, 360, 2055, 315);
     lblOpenSave_[0]->setBuddy(txtOpenSave_);
 
     filOpenSave_ = new FileListBox(this);
     filOpenSave_->setObjectName(QStringLiteral("filOpenSave"));
     filOpenSave_->setAccessibleName(QStringLiteral("Files"));
-    place(filOpenSave_, 120, 720, 2055, 2820);
+    ui::placeInTwips(filOpenSave_, 120, 720, 2055, 2820);
 
     lblOpenSave_[3] = makeLabel(this, 3, QStringLiteral("Drive:"));
-    place(lblOpenSave_[3], 2280, 120, 1455, 255);
+    ui::placeInTwips(lblOpenSave_[3], 2280, 120, 1455, 255);
 
     // The path label lies under the drive list, which is created after it and so drawn over it.
     lblOpenSave_[2] = makeLabel(this, 2, QString());
     lblOpenSave_[2]->setFont(ui::windowFont(9));
     lblOpenSave_[2]->setAccessibleName(QStringLiteral("Folder path"));
-    place(lblOpenSave_[2], 2280, 480, 3375, 315);
+    ui::placeInTwips(lblOpenSave_[2], 2280, 480, 3375, 315);
 
     drvOpenSave_ = new DriveListBox(this);
     drvOpenSave_->setObjectName(QStringLiteral("drvOpenSave"));
     drvOpenSave_->setAccessibleName(QStringLiteral("Drive"));
-    place(drvOpenSave_, 2280, 360, 3375, 315);
+    ui::placeInTwips(drvOpenSave_, 2280, 360, 3375, 315);
     lblOpenSave_[3]->setBuddy(drvOpenSave_);
 
     lblOpenSave_[1] = makeLabel(this, 1, QStringLiteral("Folder:"));
-    place(lblOpenSave_[1], 2280, 720, 1455, 315);
+    ui::placeInTwips(lblOpenSave_[1], 2280, 720, 1455, 315);
 
     dirOpenSave_ = new FolderListBox(this);
     dirOpenSave_->setObjectName(QStringLiteral("dirOpenSave"));
     dirOpenSave_->setAccessibleName(QStringLiteral("Folder"));
-    place(dirOpenSave_, 2280, 960, 3375, 2280);
+    ui::placeInTwips(dirOpenSave_, 2280, 960, 3375, 2280);
     lblOpenSave_[1]->setBuddy(dirOpenSave_);
 
     // cmdOpenSave(0) and (1): one click handler that receives the index.
@@ -125,7 +120,7 @@ void frmOpenSave::buildControls() {
     for (int i = 0; i < 2; ++i) {
         auto *button = new QPushButton(captions[static_cast<std::size_t>(i)], this);
         button->setObjectName(QStringLiteral("cmdOpenSave%1").arg(i));
-        place(button, lefts[static_cast<std::size_t>(i)], 3360, 1095, 375);
+        ui::placeInTwips(button, lefts[static_cast<std::size_t>(i)], 3360, 1095, 375);
         cmdGroup_->addButton(button, i);
         cmdOpenSave_[static_cast<std::size_t>(i)] = button;
     }

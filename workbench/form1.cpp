@@ -26,10 +26,6 @@ const QColor kGrey(128, 128, 128);
 const QColor kSilver(192, 192, 192);
 const QColor kRed(255, 0, 0);
 
-void place(QWidget *w, int left, int top, int width, int height) {
-    w->setGeometry(ui::px(left), ui::px(top), ui::px(width), ui::px(height));
-}
-
 // Sets a flag for the length of a command, so that clicks delivered during its yields are
 // ignored instead of running a command inside another.
 class CommandGuard {
@@ -59,7 +55,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent) {
     Picture1 = new GraphPanel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setAccessibleName(QStringLiteral("Graph"));
-    place(Picture1, 2400, 720, 4935, 3255);
+    ui::placeInTwips(Picture1, 2400, 720, 4935, 3255);
     Picture1->setEnabled(false);
     Picture1->setFocusPolicy(Qt::NoFocus);
     setTabOrder();
@@ -106,7 +102,7 @@ void Form1::createButtons() {
         button->setObjectName(QString::fromUtf8(s.name));
         button->setAccessibleName(button->text());
         button->setAutoDefault(false);
-        place(button, s.left, 240, s.width, 375);
+        ui::placeInTwips(button, s.left, 240, s.width, 375);
         button->setEnabled(s.enabled);
         connect(button, &QPushButton::clicked, this, s.action);
         *s.button = button;
@@ -115,7 +111,7 @@ void Form1::createButtons() {
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setAccessibleName(QStringLiteral("Status"));
-    place(Text1, 3600, 240, 1815, 375);
+    ui::placeInTwips(Text1, 3600, 240, 1815, 375);
     QFont bold = font();
     bold.setBold(true);
     Text1->setFont(bold);
@@ -135,7 +131,7 @@ void Form1::createSettingGroups() {
         QPalette p = shape->palette();
         p.setColor(QPalette::Window, kSilver);
         shape->setPalette(p);
-        place(shape, left, top, width, height);
+        ui::placeInTwips(shape, left, top, width, height);
     };
     rectangle("Shape3", 240, 720, 2055, 2415);
     rectangle("Shape1", 240, 3240, 2055, 735);
@@ -149,7 +145,7 @@ void Form1::createSettingGroups() {
     grey.setColor(QPalette::Window, kGrey);
     grey.setColor(QPalette::WindowText, Qt::white);
     panel->setPalette(grey);
-    place(panel, 240, 4080, 7095, 2895);
+    ui::placeInTwips(panel, 240, 4080, 7095, 2895);
 
     struct Caption {
         const char *name, *text;
@@ -176,7 +172,7 @@ void Form1::createSettingGroups() {
             f.setBold(true);
             label->setFont(f);
         }
-        place(label, c.left, c.top, c.width, 255);
+        ui::placeInTwips(label, c.left, c.top, c.width, 255);
     }
 
     struct Box {
@@ -196,7 +192,7 @@ void Form1::createSettingGroups() {
         box->setObjectName(QString::fromUtf8(b.name));
         box->setAccessibleName(QString::fromUtf8(b.accessible));
         box->setAlignment(Qt::AlignRight);
-        place(box, b.left, b.top, b.width, 285);
+        ui::placeInTwips(box, b.left, b.top, b.width, 285);
         *b.box = box;
     }
 }
@@ -211,14 +207,14 @@ void Form1::createFileRows() {
     outputLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     outputLabel->setAutoFillBackground(true);
     outputLabel->setPalette(grey);
-    place(outputLabel, 960, 4200, 975, 255);
+    ui::placeInTwips(outputLabel, 960, 4200, 975, 255);
 
     auto *weightLabel = new QLabel(QStringLiteral("y : k(i)"), this);
     weightLabel->setObjectName(QStringLiteral("Label21"));
     weightLabel->setAlignment(Qt::AlignCenter);
     weightLabel->setAutoFillBackground(true);
     weightLabel->setPalette(grey);
-    place(weightLabel, 6360, 4200, 975, 255);
+    ui::placeInTwips(weightLabel, 6360, 4200, 975, 255);
 
     Text2[0] = new QLineEdit(this);
     Text2[0]->setObjectName(QStringLiteral("Text2(0)"));
@@ -227,7 +223,7 @@ void Form1::createFileRows() {
     output.setColor(QPalette::Base, Qt::white);
     output.setColor(QPalette::Text, kRed);
     Text2[0]->setPalette(output);
-    place(Text2[0], 2040, 4140, 4335, 285);
+    ui::placeInTwips(Text2[0], 2040, 4140, 4335, 285);
 
     static const char *const rowLabelNames[] = {"Label3",  "Label2",  "Label10", "Label11",
                                                 "Label13", "Label15", "Label16", "Label17",
@@ -248,7 +244,7 @@ void Form1::createFileRows() {
         rowLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         rowLabel->setAutoFillBackground(true);
         rowLabel->setPalette(grey);
-        place(rowLabel, 840, top, 1095, 255);
+        ui::placeInTwips(rowLabel, 840, top, 1095, 255);
 
         auto *name = new QLineEdit(this);
         name->setObjectName(QStringLiteral("Text2(%1)").arg(i));
@@ -257,14 +253,14 @@ void Form1::createFileRows() {
         name->setFont(italic);
         name->setReadOnly(true);
         name->setFocusPolicy(Qt::ClickFocus); // Tab skips the file name rows
-        place(name, 2040, top, 4455, 225);
+        ui::placeInTwips(name, 2040, top, 4455, 225);
         Text2[i] = name;
 
         auto *weight = new QLineEdit(this);
         weight->setObjectName(QStringLiteral("Text8(%1)").arg(i));
         weight->setAccessibleName(QStringLiteral("y : k(i) ") + caption);
         weight->setAlignment(Qt::AlignRight);
-        place(weight, 6480, top, 735, 270);
+        ui::placeInTwips(weight, 6480, top, 735, 270);
         Text8[i] = weight;
     }
 
@@ -276,7 +272,7 @@ void Form1::createFileRows() {
     footer.setColor(QPalette::WindowText, QColor(255, 128, 128));
     Label22->setPalette(footer);
     Label22->setAttribute(Qt::WA_TranslucentBackground);
-    place(Label22, 240, 6960, 7095, 255);
+    ui::placeInTwips(Label22, 240, 6960, 7095, 255);
 }
 
 void Form1::setTabOrder() {

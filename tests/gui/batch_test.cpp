@@ -22,11 +22,6 @@ Result runBatch(const QStringList &arguments) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QByteArray readAll(const std::string &path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 class BatchTest : public Form1Fixture {
@@ -124,13 +119,7 @@ TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {
     QImage image(png);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(329, 217));
-    auto count = [&](const QColor &colour) {
-        int n = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                n += image.pixelColor(x, y) == colour;
-        return n;
-    };
+    auto count = [&](const QColor &colour) { return countColour(image, colour); };
     EXPECT_GT(count(QColor(255, 0, 0)), 50);
     EXPECT_GT(count(QColor(0, 0, 255)), 50);
     EXPECT_GT(count(QColor(0, 0, 0)), 50);

@@ -4,7 +4,9 @@
 
 #include "form1.h"
 
+#include <QColor>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -15,6 +17,21 @@
 #include <string>
 #include <tuple>
 #include <vector>
+
+// The whole content of a file, or "<missing>".
+inline QByteArray readAll(const std::string &path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// How many pixels of the image have exactly this colour.
+inline int countColour(const QImage &image, const QColor &colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
 
 class Form1Fixture : public ::testing::Test {
 protected:

@@ -26,14 +26,6 @@ bool colourNear(const QImage &image, QPointF at, const QColor &colour, int radiu
     return false;
 }
 
-int countColour(const QImage &image, const QColor &colour) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixelColor(x, y) == colour;
-    return n;
-}
-
 } // namespace
 
 TEST(PanelCanvas, DrawsLinesAndPointsInUserCoordinates) {

@@ -11,18 +11,7 @@ using namespace mergon;
 
 namespace {
 
-QByteArray readAll(const std::string &path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-int countRed(const QImage &image) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixelColor(x, y) == QColor(255, 0, 0);
-    return n;
-}
+int countRed(const QImage &image) { return countColour(image, QColor(255, 0, 0)); }
 
 const char *const kProbeFailure =
     "This output data file has been opened by another application. (%1)";

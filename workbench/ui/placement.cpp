@@ -1,5 +1,7 @@
 #include "ui/placement.h"
 
+#include "ui/fonts.h"
+
 #include <QScreen>
 #include <QWidget>
 
@@ -13,6 +15,10 @@ QPointF centredTopLeftTwips(QSizeF screenTwips, QSizeF windowTwips) {
     float top = static_cast<float>(screenTwips.height()) / 2.0f -
                 static_cast<float>(windowTwips.height()) / 2.0f;
     return {left, top};
+}
+
+void placeInTwips(QWidget *widget, int left, int top, int width, int height) {
+    widget->setGeometry(px(left), px(top), px(width), px(height));
 }
 
 void centreOnScreen(QWidget *window) {

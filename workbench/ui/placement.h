@@ -13,6 +13,10 @@ namespace mergon::ui {
 // negative corner).
 QPointF centredTopLeftTwips(QSizeF screenTwips, QSizeF windowTwips);
 
+// Places a control at a position and size given in twips from the top-left corner of its
+// parent's client area.
+void placeInTwips(QWidget *widget, int left, int top, int width, int height);
+
 // Creates the platform window (so that the frame counts in the outer size) and moves the
 // window to the centre of its screen.
 void centreOnScreen(QWidget *window);
