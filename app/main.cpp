@@ -1,5 +1,5 @@
 // The window program: takes no command line; shows the main window and runs the event loop.
-#include "form1.h"
+#include "workbench/form1.h"
 
 #include <QApplication>
 

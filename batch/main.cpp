@@ -1,20 +1,17 @@
 // mergon-batch: averages input curves from the command line exactly as the window does, with
 // the same passes, the same grid and the same output file; optionally renders the graph.
 
-#include "curve_drawing.h"
-#include "engine/averaging.h"
-#include "engine/input_files.h"
-#include "engine/messages.h"
-#include "engine/setting_value.h"
-#include "panel_canvas.h"
+#include "engine/commands.h"
+#include "plot/curve_drawing.h"
+#include "plot/panel_canvas.h"
 
-#include <cstdio>
-#include <cstring>
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace mergon;
@@ -52,14 +49,25 @@ struct UsageError {
     std::string message;
 };
 
-bool parsePlotSize(const std::string &text, int &width, int &height) {
-    unsigned w = 0, h = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%ux%u%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 10000 ||
-        h > 10000)
+// A whole number from 1 to 10000, all of `text`.
+std::optional<int> plotDimension(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 10000)
+        return std::nullopt;
+    return value;
+}
+
+bool parsePlotSize(std::string_view text, int &width, int &height) {
+    const size_t x = text.find('x');
+    if (x == std::string_view::npos)
         return false;
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
+    const std::optional<int> w = plotDimension(text.substr(0, x));
+    const std::optional<int> h = plotDimension(text.substr(x + 1));
+    if (!w || !h)
+        return false;
+    width = *w;
+    height = *h;
     return true;
 }
 
@@ -131,8 +139,12 @@ std::string fullPath(const std::string &path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-int fail(const std::string &file, const std::string &text) {
-    std::cerr << "mergon-batch: " << file << ": " << text << "\n";
+// Prints a failed command's message, after the file it is about when there is one.
+int fail(const Status &status) {
+    std::cerr << "mergon-batch: ";
+    if (!status.subject().empty())
+        std::cerr << status.subject() << ": ";
+    std::cerr << status.message() << "\n";
     return 1;
 }
 
@@ -141,62 +153,35 @@ int run(const Options &o) {
     TextFile file;
     std::vector<Row> rows;
     for (const InputFile &input : o.files) {
-        s.fileCount = static_cast<int16_t>(s.fileCount + 1);
-        const int k = s.fileCount;
-        s.chosenFileName = fullPath(input.path);
-        if (k == 1)
-            s.outputFileName = derivedOutputName(s.chosenFileName);
-        s.fileNames[k] = s.chosenFileName;
-        Status status = storeSettings(s, k, input.settings);
-        if (status.ok())
-            status = measureAndRead(s, file, k, rows);
-        if (!status.ok()) {
-            file.closeAll();
-            return fail(s.fileNames[k], additionFailureText(status.code()));
-        }
+        const int k = takeNextSlot(s);
+        Status status = addInputFile(s, file, fullPath(input.path), input.settings, rows);
+        if (!status.ok())
+            return fail(status);
         if (o.verbose)
             std::cout << s.fileNames[k] << ": " << s.lineCount[k] << " lines, "
                       << s.fieldsPerLine[k] << " fields per line, x from " << s.fileXMin[k]
                       << " to " << s.fileXMax[k] << "\n";
     }
 
-    if (o.output)
-        s.outputFileName = *o.output;
-    Status status = probeOutput(file, s.outputFileName);
-    if (!status.ok()) {
-        file.closeAll();
-        return fail(s.outputFileName, probeFailureText(status.code()));
-    }
-    narrowCommonRange(s);
-    status = prepareGrid(s, o.divisions);
-    if (!status.ok())
-        return fail(s.outputFileName, status.message());
-    if (o.verbose)
-        std::cout << "common range " << s.commonXMin << " to " << s.commonXMax << ", "
-                  << s.divisionCount << " divisions, step " << s.xStep << "\n";
-
     MeanCurve mean;
-    status = computeMeanCurve(file, s, mean);
-    if (!status.ok()) {
-        file.closeAll();
-        return fail(s.chosenFileName, failureText(status.message(), status.code()));
-    }
-    status = writeOutputFile(file, s.outputFileName, mean);
-    if (!status.ok()) {
-        file.closeAll();
-        return fail(s.outputFileName, failureText(status.message(), status.code()));
-    }
+    WriteHooks hooks;
+    if (o.verbose)
+        hooks.beforeWriting = [&s](const MeanCurve &) {
+            std::cout << "common range " << s.commonXMin << " to " << s.commonXMax << ", "
+                      << s.divisionCount << " divisions, step " << s.xStep << "\n";
+        };
+    Status status = writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean, hooks);
+    if (!status.ok())
+        return fail(status);
 
     if (o.plot) {
         PanelCanvas canvas(QSize(o.plotWidth, o.plotHeight));
         status = redrawInputCurves(s, file, canvas, {});
-        if (!status.ok()) {
-            file.closeAll();
-            return fail(s.chosenFileName, additionFailureText(status.code()));
-        }
+        if (!status.ok())
+            return fail(additionFailure(status, status.subject()));
         drawMeanCurve(mean, canvas, {});
         if (!canvas.image().save(QString::fromStdString(*o.plot), "PNG"))
-            return fail(*o.plot, "the picture could not be written");
+            return fail(Status::failure(kOutputFailed, "The picture could not be written.", *o.plot));
     }
     return 0;
 }

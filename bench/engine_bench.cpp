@@ -6,7 +6,7 @@
 #include "curve_files.h"
 
 #include "engine/averaging.h"
-#include "engine/baseline_mean.h"
+#include "reference/baseline_mean.h"
 #include "engine/input_files.h"
 #include "engine/reader.h"
 #include "engine/session.h"

@@ -8,7 +8,7 @@
 
 #include "curve_files.h"
 
-#include "form1.h"
+#include "workbench/form1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,7 +99,7 @@ bool runOnce(const std::vector<CurveFile> &files, const std::string &output, Run
     Form1 form;
     size_t next = 0;
     std::vector<QString> messages;
-    form.setChooser([&](Session &s) { s.chosenFileName = files.at(next++).path; });
+    form.setChooser([&] { return std::optional<std::string>(files.at(next++).path); });
     form.setMessageSink([&](const QString &title, const QString &text) {
         messages.push_back(title + QStringLiteral(": ") + text);
     });

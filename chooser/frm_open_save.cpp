@@ -41,11 +41,10 @@ QLabel *makeLabel(QWidget *parent, int index, const QString &text) {
 
 } // namespace
 
-frmOpenSave::frmOpenSave(Session &session, QWidget *parent)
-    : frmOpenSave(session, mountedVolumeRoots(), parent) {}
+frmOpenSave::frmOpenSave(QWidget *parent) : frmOpenSave(mountedVolumeRoots(), parent) {}
 
-frmOpenSave::frmOpenSave(Session &session, const QStringList &volumeRoots, QWidget *parent)
-    : QDialog(parent, kFrameFlags), session_(session) {
+frmOpenSave::frmOpenSave(const QStringList &volumeRoots, QWidget *parent)
+    : QDialog(parent, kFrameFlags) {
     setObjectName(QStringLiteral("frmOpenSave"));
     setWindowTitle(QStringLiteral("File"));
     setWindowIcon(ui::programIcon());
@@ -216,7 +215,7 @@ void frmOpenSave::acceptStep(const QString &folder, const QString &name) {
     if (ended_)
         return;
     ended_ = true;
-    session_.chosenFileName = QFile::encodeName(joinFolderAndName(folder, name)).toStdString();
+    answer_ = QFile::encodeName(joinFolderAndName(folder, name)).toStdString();
     QDialog::accept();
 }
 
@@ -261,10 +260,7 @@ void frmOpenSave::cancelStep() {
     if (ended_)
         return;
     ended_ = true;
-    // The caller raised the count before showing the dialog; it never goes below zero.
-    if (session_.fileCount > 0)
-        --session_.fileCount;
-    session_.chosenFileName.clear();
+    answer_.reset();
     QDialog::reject();
 }
 

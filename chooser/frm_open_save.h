@@ -4,28 +4,28 @@
 // Created afresh for each use; the constructor is the load step. The caller sets the title,
 // puts "*.txt" into the name box with all of it selected, and runs exec():
 //
-//     frmOpenSave chooser(session, this);
+//     frmOpenSave chooser(this);
 //     chooser.setWindowTitle(QStringLiteral("Data File Open"));
 //     chooser.nameBox()->setText(QStringLiteral("*.txt"));
 //     chooser.nameBox()->setSelection(0, 5);
 //     chooser.exec();
 //
-// Afterwards session.chosenFileName holds the accepted file's full path, or is empty when the
-// user cancelled (Cancel, Esc, the close box or the window menu), in which case
-// session.fileCount has been lowered by one.
+// Afterwards answer() holds the accepted file's full path, or nothing when the user cancelled
+// (Cancel, Esc, the close box or the window menu). The chooser changes nothing else.
 //
 // Controls carry their names as object names: "lblOpenSave0" to "lblOpenSave3",
 // "txtOpenSave", "filOpenSave", "drvOpenSave", "dirOpenSave", "cmdOpenSave0" (OK) and
 // "cmdOpenSave1" (Cancel).
 
 #include "chooser/list_boxes.h"
-#include "engine/session.h"
 
 #include <QDialog>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QButtonGroup;
 class QLabel;
@@ -38,9 +38,12 @@ class frmOpenSave : public QDialog {
     Q_OBJECT
   public:
     // Shows the mounted volumes in the drive list.
-    explicit frmOpenSave(Session &session, QWidget *parent = nullptr);
+    explicit frmOpenSave(QWidget *parent = nullptr);
     // Shows the given volume roots in the drive list ("/" is always among them).
-    frmOpenSave(Session &session, const QStringList &volumeRoots, QWidget *parent = nullptr);
+    frmOpenSave(const QStringList &volumeRoots, QWidget *parent = nullptr);
+
+    // The accepted file's full path in the file system's encoding; nothing when cancelled.
+    const std::optional<std::string> &answer() const { return answer_; }
 
     QLineEdit *nameBox() const { return txtOpenSave_; }
     FileListBox *fileList() const { return filOpenSave_; }
@@ -77,7 +80,7 @@ class frmOpenSave : public QDialog {
     void enterFolder(const QString &folder);
     void showFileListFolder(const QString &folder);
 
-    Session &session_;
+    std::optional<std::string> answer_;
     bool ended_ = false; // set by the accept or Cancel step: the dialog ends only once
     MessageSink messageSink_;
 

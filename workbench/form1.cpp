@@ -1,10 +1,8 @@
-#include "form1.h"
+#include "workbench/form1.h"
 
 #include "chooser/frm_open_save.h"
-#include "curve_drawing.h"
-#include "engine/averaging.h"
-#include "engine/input_files.h"
-#include "engine/messages.h"
+#include "plot/curve_drawing.h"
+#include "engine/commands.h"
 #include "ui/fonts.h"
 #include "ui/placement.h"
 
@@ -60,12 +58,13 @@ Form1::Form1(QWidget *parent) : QWidget(parent) {
     Picture1->setFocusPolicy(Qt::NoFocus);
     setTabOrder();
 
-    chooseFile_ = [this](Session &session) {
-        frmOpenSave dialog(session, this);
+    chooseFile_ = [this] {
+        frmOpenSave dialog(this);
         dialog.setWindowTitle(QStringLiteral("Data File Open"));
         dialog.nameBox()->setText(QStringLiteral("*.txt"));
         dialog.nameBox()->setSelection(0, 5);
         dialog.exec();
+        return dialog.answer();
     };
     showMessage_ = [this](const QString &title, const QString &text) {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
@@ -296,6 +295,11 @@ void Form1::loadStep() {
     Text7->setText(QStringLiteral("1"));
     Text3->setText(QStringLiteral("100"));
     Text1->clear();
+    resetFileRows();
+}
+
+// The weights back to 1.0, every file name box empty, the session at its start values.
+void Form1::resetFileRows() {
     for (int i = 1; i <= 10; ++i)
         Text8[i]->setText(QStringLiteral("1.0"));
     for (QLineEdit *box : Text2)
@@ -307,11 +311,7 @@ void Form1::clearSession() {
     if (busy_)
         return;
     Text1->clear();
-    for (int i = 1; i <= 10; ++i)
-        Text8[i]->setText(QStringLiteral("1.0"));
-    for (QLineEdit *box : Text2)
-        box->clear();
-    session_.reset();
+    resetFileRows();
     Picture1->clear();
     Command1->setEnabled(false);
     Command3->setEnabled(false);
@@ -332,8 +332,6 @@ void Form1::closeEvent(QCloseEvent *event) {
     exitProgram();
 }
 
-void Form1::showError(const QString &text) { showMessage_(QStringLiteral("Error"), text); }
-
 void Form1::yieldAfterPoint() {
     Picture1->update();
     yield_.throttled();
@@ -350,95 +348,73 @@ SettingTexts Form1::settingTexts(int k) const {
     return t;
 }
 
-void Form1::failAddition(int code) {
+// The failure path of both commands: every file closed, the status box empty, the message.
+void Form1::fail(const Status &status) {
     file_.closeAll();
     Text1->clear();
-    showError(QString::fromStdString(additionFailureText(code)));
+    showMessage_(QStringLiteral("Error"), QString::fromStdString(status.message()));
 }
 
 void Form1::addInputFile() {
     if (busy_)
         return;
     CommandGuard guard(busy_);
-    Session &s = session_;
 
-    s.fileCount = static_cast<int16_t>(s.fileCount + 1);
-    const int k = s.fileCount;
+    const int k = takeNextSlot(session_);
     if (k >= kMaxInputFiles)
         Command2->setEnabled(false);
     Text1->setText(QStringLiteral("File %1").arg(k));
 
-    chooseFile_(s);
-    if (s.chosenFileName.empty()) {
-        Text1->setText(QStringLiteral("File %1").arg(s.fileCount));
+    const std::optional<std::string> chosen = chooseFile_();
+    if (!chosen) {
+        giveBackSlot(session_);
+        Text1->setText(QStringLiteral("File %1").arg(session_.fileCount));
         return;
     }
-
-    if (s.fileCount == 1) {
-        s.outputFileName = derivedOutputName(s.chosenFileName);
-        Text2[0]->setText(QString::fromStdString(s.outputFileName));
-    }
-    Command1->setEnabled(s.fileCount >= 2);
+    Command1->setEnabled(k >= 2);
     Command3->setEnabled(true);
     Picture1->clear();
-    s.fileNames[k] = s.chosenFileName;
-    Text2[k]->setText(QString::fromStdString(s.fileNames[k]));
-    Status status = storeSettings(s, k, settingTexts(k));
-    if (!status.ok())
-        return failAddition(status.code());
+    Text2[k]->setText(QString::fromStdString(*chosen));
 
     std::vector<Row> rows;
-    status = measureAndRead(s, file_, k, rows);
+    Status status = mergon::addInputFile(session_, file_, *chosen, settingTexts(k), rows);
+    if (k == 1)
+        Text2[0]->setText(QString::fromStdString(session_.outputFileName));
     if (!status.ok())
-        return failAddition(status.code());
+        return fail(status);
 
     RedrawHooks hooks{[this] {
                           Picture1->update();
                           yield_.now();
                       },
                       [this] { yieldAfterPoint(); }};
-    status = redrawInputCurves(s, file_, Picture1->canvas(), hooks, k, &rows);
+    status = redrawInputCurves(session_, file_, Picture1->canvas(), hooks, k, &rows);
     Picture1->update();
     if (!status.ok())
-        return failAddition(status.code());
+        return fail(additionFailure(status, status.subject()));
     yield_.now();
-}
-
-void Form1::failWriting(const QString &text) {
-    file_.closeAll();
-    Text1->clear();
-    showError(text);
 }
 
 void Form1::writeMeanCurve() {
     if (busy_)
         return;
     CommandGuard guard(busy_);
-    Session &s = session_;
 
-    s.outputFileName = Text2[0]->text().toStdString();
+    const std::string outputName = Text2[0]->text().toStdString();
     Text1->setText(QStringLiteral("Data writing..."));
     yield_.now();
-    Status status = probeOutput(file_, s.outputFileName);
-    if (!status.ok())
-        return failWriting(QString::fromStdString(probeFailureText(status.code())));
-
-    narrowCommonRange(s);
-    status = prepareGrid(s, Text3->text().toStdString());
-    if (!status.ok())
-        return failWriting(QString::fromStdString(status.message()));
 
     MeanCurve mean;
-    status = computeMeanCurve(file_, s, mean, [this] { yield_.throttled(); });
+    WriteHooks hooks;
+    hooks.afterFile = [this] { yield_.throttled(); };
+    hooks.beforeWriting = [this](const MeanCurve &curve) {
+        drawMeanCurve(curve, Picture1->canvas(), [this] { yieldAfterPoint(); });
+        Picture1->update();
+    };
+    const Status status = writeMean(session_, file_, outputName, Text3->text().toStdString(),
+                                    mean, hooks);
     if (!status.ok())
-        return failWriting(QString::fromStdString(failureText(status.message(), status.code())));
-
-    drawMeanCurve(mean, Picture1->canvas(), [this] { yieldAfterPoint(); });
-    Picture1->update();
-
-    status = writeOutputFile(file_, s.outputFileName, mean);
-    if (!status.ok())
-        return failWriting(QString::fromStdString(failureText(status.message(), status.code())));
+        return fail(status);
     Text1->setText(QStringLiteral("Finish"));
 }
 

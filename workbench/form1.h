@@ -4,14 +4,17 @@
 
 #include "engine/input_files.h"
 #include "engine/session.h"
+#include "engine/status.h"
 #include "engine/text_file.h"
-#include "graph_panel.h"
+#include "workbench/graph_panel.h"
 #include "ui/event_yield.h"
 
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -29,9 +32,9 @@ public:
     const Session &session() const { return session_; }
     GraphPanel *graphPanel() const { return Picture1; }
 
-    // Seams for tests and front ends. The chooser leaves its answer in chosenFileName (empty
-    // and fileCount lowered by one when cancelled); the message sink shows an "Error" box.
-    using ChooseFile = std::function<void(Session &)>;
+    // Seams for tests and front ends. The chooser answers with a full path, or nothing when
+    // cancelled; the message sink shows an "Error" box.
+    using ChooseFile = std::function<std::optional<std::string>()>;
     using ShowMessage = std::function<void(const QString &title, const QString &text)>;
     using EndProgram = std::function<void(bool duringCommand)>;
     void setChooser(ChooseFile chooser) { chooseFile_ = std::move(chooser); }
@@ -56,9 +59,8 @@ private:
     void setTabOrder();
     void loadStep();
     SettingTexts settingTexts(int k) const;
-    void failAddition(int code);
-    void failWriting(const QString &text);
-    void showError(const QString &text);
+    void resetFileRows();
+    void fail(const Status &status);
     void yieldAfterPoint();
 
     Session session_;

@@ -1,4 +1,4 @@
-#include "graph_panel.h"
+#include "workbench/graph_panel.h"
 
 #include "ui/fonts.h"
 

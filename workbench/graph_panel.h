@@ -2,7 +2,7 @@
 // Picture1: the graph panel widget. It shows its backing image, so the drawing stays when the
 // window is covered, uncovered or minimised.
 
-#include "panel_canvas.h"
+#include "plot/panel_canvas.h"
 
 #include <QFrame>
 

@@ -1,5 +1,5 @@
 #include "engine/averaging.h"
-#include "engine/baseline_mean.h"
+#include "reference/baseline_mean.h"
 #include "engine/input_files.h"
 #include "engine/number_text.h"
 

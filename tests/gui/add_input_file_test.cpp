@@ -135,10 +135,9 @@ TEST_F(Form1Fixture, TenthAdditionDisablesOpenAtOnceEvenWhenCancelled) {
     EXPECT_TRUE(form->Command2->isEnabled());
 
     bool disabledWhileChoosing = true;
-    form->setChooser([&](Session &s) {
+    form->setChooser([&]() -> std::optional<std::string> {
         disabledWhileChoosing = !form->Command2->isEnabled();
-        s.fileCount = static_cast<int16_t>(s.fileCount - 1);
-        s.chosenFileName.clear();
+        return std::nullopt;
     });
     form->Command2->click();
     EXPECT_TRUE(disabledWhileChoosing);
@@ -155,7 +154,8 @@ TEST_F(Form1Fixture, TenthAdditionDisablesOpenAtOnceEvenWhenCancelled) {
 TEST_F(Form1Fixture, ClicksDuringACommandAreIgnoredButExitEndsAtOnce) {
     add(writeFile("a.txt", kFourRows));
     add(writeFile("b.txt", kFourRows));
-    form->setChooser([&](Session &s) {
+    form->setChooser([&]() -> std::optional<std::string> {
+        const Session &s = form->session();
         EXPECT_TRUE(form->commandRunning());
         form->Command3->click(); // "Clear" would reset the slots under the running command
         form->Command1->click();
@@ -163,7 +163,7 @@ TEST_F(Form1Fixture, ClicksDuringACommandAreIgnoredButExitEndsAtOnce) {
         EXPECT_EQ(s.fileCount, 3);
         EXPECT_EQ(s.fileNames[1], path("a.txt"));
         form->Command4->click();
-        s.chosenFileName = path("a.txt");
+        return path("a.txt");
     });
     form->Command2->click();
     EXPECT_EQ(programEnds, 1);
@@ -173,7 +173,7 @@ TEST_F(Form1Fixture, ClicksDuringACommandAreIgnoredButExitEndsAtOnce) {
 
 TEST(Form1MessageBox, FailureShowsAModalWarningWithOneOkButton) {
     Form1 form;
-    form.setChooser([](Session &s) { s.chosenFileName = "/nonexistent/folder/x.txt"; });
+    form.setChooser([] { return std::optional<std::string>("/nonexistent/folder/x.txt"); });
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;

@@ -2,7 +2,7 @@
 // A main window driven through its seams: the chooser answers from a queue, message boxes
 // are recorded instead of shown, and "Exit" is counted instead of ending the test program.
 
-#include "form1.h"
+#include "workbench/form1.h"
 
 #include <QColor>
 #include <QFile>
@@ -14,6 +14,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -45,17 +46,14 @@ protected:
         form->setMessageSink([this](const QString &title, const QString &text) {
             messages.push_back({title, text});
         });
-        form->setChooser([this](mergon::Session &s) {
+        form->setChooser([this]() -> std::optional<std::string> {
             ++chooserShown;
             std::string answer = answers.empty() ? std::string() : answers.front();
             if (!answers.empty())
                 answers.pop_front();
-            if (answer.empty()) { // cancelled, as the chooser's Cancel step does it
-                s.fileCount = static_cast<int16_t>(s.fileCount - 1);
-                s.chosenFileName.clear();
-            } else {
-                s.chosenFileName = answer;
-            }
+            if (answer.empty())
+                return std::nullopt; // cancelled
+            return answer;
         });
         form->setProgramEnd([this](bool duringCommand) {
             ++programEnds;

@@ -1,8 +1,8 @@
 // The graph panel: drawing on the backing image, the redraw of the input curves, the mean on
 // top, and a drawing that survives covering the window.
-#include "curve_drawing.h"
+#include "plot/curve_drawing.h"
 #include "form1_fixture.h"
-#include "graph_panel.h"
+#include "workbench/graph_panel.h"
 
 #include <QTest>
 

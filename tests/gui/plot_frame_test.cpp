@@ -1,5 +1,5 @@
 // The graph panel's frame from the plot range, its axes and the pixel map.
-#include "engine/plot_frame.h"
+#include "plot/plot_frame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The drawing of the graph panel, kept on a backing image so that it survives repaints.
 
-#include "engine/plot_frame.h"
+#include "plot/plot_frame.h"
 
 #include <QColor>
 #include <QImage>

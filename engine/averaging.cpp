@@ -25,13 +25,13 @@ size_t lastRowOfLargestX(const std::vector<Row> &rows) {
 // already does, else `what` about the file followed by that message.
 Status naming(const Status &status, const std::string &path, const std::string &what) {
     if (status.message().find(path) != std::string::npos)
-        return status;
+        return Status::failure(status.code(), status.message(), path);
     std::string message = what + " \"" + path + "\"";
     if (!status.message().empty())
         message += ": " + status.message();
     if (message.back() != '.')
         message += '.';
-    return Status::failure(status.code(), message);
+    return Status::failure(status.code(), message, path);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include "engine/reader.h"
 #include "engine/session.h"
 #include "engine/text_file.h"
-#include "panel_canvas.h"
+#include "plot/panel_canvas.h"
 
 #include <QColor>
 

@@ -1,6 +1,6 @@
-#include "curve_drawing.h"
+#include "plot/curve_drawing.h"
 
-#include "engine/plot_frame.h"
+#include "plot/plot_frame.h"
 #include "engine/setting_value.h"
 
 namespace mergon {
@@ -45,7 +45,7 @@ Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
         Status status = readCurve(file, curveSettings(s, k), rows,
                                   [&](int, const Row &row) { curve.add(row.x, row.y); });
         if (!status.ok())
-            return status;
+            return Status::failure(status.code(), status.message(), s.fileNames[k]);
     }
     return Status::success();
 }

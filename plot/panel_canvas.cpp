@@ -1,4 +1,4 @@
-#include "panel_canvas.h"
+#include "plot/panel_canvas.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "engine/plot_frame.h"
+#include "plot/plot_frame.h"
 
 #include <cmath>
 

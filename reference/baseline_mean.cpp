@@ -1,4 +1,4 @@
-#include "engine/baseline_mean.h"
+#include "reference/baseline_mean.h"
 
 #include <algorithm>
 #include <cmath>

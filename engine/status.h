@@ -23,16 +23,22 @@ class Status {
 public:
     Status() = default;
     static Status success() { return {}; }
-    static Status failure(int code, std::string message) { return Status(code, std::move(message)); }
+    static Status failure(int code, std::string message, std::string subject = {}) {
+        return Status(code, std::move(message), std::move(subject));
+    }
 
     bool ok() const { return code_ == kOk; }
     int code() const { return code_; }
     const std::string &message() const { return message_; }
+    // The file the failure is about, when there is one.
+    const std::string &subject() const { return subject_; }
 
 private:
-    Status(int code, std::string message) : code_(code), message_(std::move(message)) {}
+    Status(int code, std::string message, std::string subject)
+        : code_(code), message_(std::move(message)), subject_(std::move(subject)) {}
     int code_ = kOk;
     std::string message_;
+    std::string subject_;
 };
 
 } // namespace mergon

@@ -17,6 +17,12 @@ inline std::string probeFailureText(int code) {
            std::to_string(code) + ")";
 }
 
+// "Write to File" was asked to write over one of its input files.
+inline std::string outputIsInputText(int code) {
+    return "The output file is one of the input files; choose another output file name. (" +
+           std::to_string(code) + ")";
+}
+
 // Any other failure: its own sentence, then the code.
 inline std::string failureText(const std::string &message, int code) {
     return message + " (" + std::to_string(code) + ")";

@@ -1,0 +1,53 @@
+#pragma once
+// The two commands every front end runs: "add an input file" and "write the mean". The window,
+// mergon-batch, the benchmarks and the tests call these and nothing else for them, so every
+// front end writes the same bytes. A failed command returns the text of its error message
+// (closed by the code) and names the file it is about; every file is closed then.
+
+#include "engine/averaging.h"
+#include "engine/input_files.h"
+#include "engine/reader.h"
+#include "engine/session.h"
+#include "engine/status.h"
+#include "engine/text_file.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mergon {
+
+// Raises fileCount to take the next slot and returns its index.
+int takeNextSlot(Session &session);
+// The file chooser was cancelled: the slot goes back (fileCount never below 0) and no file is
+// chosen.
+void giveBackSlot(Session &session);
+
+// Adds `path` into the slot just taken: it becomes the chosen file, names the output file when
+// it is the session's first, takes the settings, is measured and read, and widens the plot
+// range and its own x extent. `rows` gets the rows read, for a redraw in the same command.
+// What was done before a failure stays, and the file stays in its slot.
+Status addInputFile(Session &session, TextFile &file, const std::string &path,
+                    const SettingTexts &texts, std::vector<Row> &rows);
+
+// The failure of an addition that surfaced later in the same command (the redraw), as the
+// addition reports it.
+Status additionFailure(const Status &status, const std::string &path);
+
+struct WriteHooks {
+    std::function<void()> afterFile;                      // after each input file is read
+    std::function<void(const MeanCurve &)> beforeWriting; // the mean is known, not yet written
+};
+
+// "Write the mean" to `outputName` with the division count read from `divisionText`: checks
+// that the output is none of the inputs, probes it, narrows the common range, prepares the
+// grid, computes the mean and writes the output file. `mean` gets the curve.
+Status writeMean(Session &session, TextFile &file, const std::string &outputName,
+                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks = {});
+
+// True when `path` names the same file as one of the loaded input files, after resolving
+// links and relative paths.
+bool isInputFile(const Session &session, const std::string &path);
+
+} // namespace mergon
