@@ -1,5 +1,7 @@
 #include "engine/text_file.h"
 
+#include "engine/number_scan.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -18,8 +20,6 @@ bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 bool isBlankOrLineEnd(int c) { return isBlank(c) || isLineEnd(c); }
 // A complete number ends at a blank, tab, comma, line end or the end of the file.
 bool endsNumber(int c) { return c < 0 || isBlankOrLineEnd(c) || c == ','; }
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isExponentMark(int c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
 bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 int seekTo(std::FILE *file, std::int64_t offset) {
@@ -30,229 +30,16 @@ int seekTo(std::FILE *file, std::int64_t offset) {
 #endif
 }
 
-// Enough significant digits to round any decimal number to a double correctly, given a sticky
-// digit that stands for the nonzero digits dropped after them.
-constexpr int kMaxDigits = 800;
-// Written exponents saturate here; any value beyond fits the range checks all the same.
-constexpr std::int64_t kExponentCap = 10'000'000'000'000'000;
-
-// Recognizes a number one character at a time, keeping its significant digits in a fixed
-// array, so that an item of any length is read without storing it.
-class NumberScan {
-public:
-    explicit NumberScan(bool keepDigits) : keep_(keepDigits) {}
-
-    // Takes the next character of the item; false once the item cannot be a number.
-    bool feed(int c) {
-        switch (state_) {
-        case Start:
-        case Sign:
-            if (isDigit(c)) {
-                intDigit(c);
-                state_ = Int;
-            } else if (c == '.') {
-                state_ = Point;
-            } else if (state_ == Start && (c == '+' || c == '-')) {
-                negative_ = c == '-';
-                state_ = Sign;
-            } else {
-                state_ = Bad;
-            }
-            break;
-        case Int:
-            if (isDigit(c))
-                intDigit(c);
-            else if (c == '.')
-                state_ = Frac;
-            else
-                state_ = isExponentMark(c) ? ExpMark : Bad;
-            break;
-        case Point:
-        case Frac:
-            if (isDigit(c)) {
-                fracDigit(c);
-                state_ = Frac;
-            } else {
-                state_ = state_ == Frac && isExponentMark(c) ? ExpMark : Bad;
-            }
-            break;
-        case ExpMark:
-            if (c == '+' || c == '-') {
-                expNegative_ = c == '-';
-                state_ = ExpSign;
-                break;
-            }
-            [[fallthrough]];
-        case ExpSign:
-        case ExpDigits:
-            if (isDigit(c)) {
-                if (exponent_ < kExponentCap)
-                    exponent_ = exponent_ * 10 + (c - '0');
-                state_ = ExpDigits;
-            } else {
-                state_ = Bad;
-            }
-            break;
-        case Bad:
-            break;
-        }
-        return state_ != Bad;
-    }
-
-    bool complete() const { return state_ == Int || state_ == Frac || state_ == ExpDigits; }
-
-    // The value of a complete number, correctly rounded: Number (an underflow gives 0 or a
-    // denormal) or TooLarge.
-    Field::Kind convert(double &value) const {
-        const double zero = negative_ ? -0.0 : 0.0;
-        if (count_ == 0) {
-            value = zero;
-            return Field::Kind::Number;
-        }
-        std::int64_t exponent = scale_ + (expNegative_ ? -exponent_ : exponent_);
-        const int digits = count_ + (sticky_ ? 1 : 0);
-        if (sticky_)
-            --exponent;
-        // The value lies in [10^(magnitude-1), 10^magnitude).
-        const std::int64_t magnitude = digits + exponent;
-        if (magnitude > 310)
-            return Field::Kind::TooLarge;
-        if (magnitude < -330) {
-            value = zero;
-            return Field::Kind::Number;
-        }
-        char text[kMaxDigits + 32];
-        char *p = text;
-        if (negative_)
-            *p++ = '-';
-        p = std::copy_n(digits_, count_, p);
-        if (sticky_)
-            *p++ = '1';
-        *p++ = 'e';
-        p = std::to_chars(p, std::end(text), exponent).ptr;
-        double result = 0;
-        const auto [end, ec] = std::from_chars(text, p, result);
-        if (ec == std::errc::result_out_of_range) {
-            if (magnitude > 0)
-                return Field::Kind::TooLarge;
-            value = zero;
-            return Field::Kind::Number;
-        }
-        if (ec != std::errc() || end != p)
-            return Field::Kind::NonNumeric; // not reached: the text is built above
-        value = result;
+Field::Kind fieldKind(NumberError error) {
+    switch (error) {
+    case NumberError::None:
         return Field::Kind::Number;
+    case NumberError::OutOfRange:
+        return Field::Kind::TooLarge;
+    case NumberError::NotANumber:
+        break;
     }
-
-private:
-    enum State : unsigned char { Start, Sign, Int, Point, Frac, ExpMark, ExpSign, ExpDigits, Bad };
-
-    void intDigit(int c) {
-        if (!keep_ || (count_ == 0 && c == '0'))
-            return;
-        if (count_ < kMaxDigits) {
-            digits_[count_++] = static_cast<char>(c);
-        } else {
-            ++scale_;
-            sticky_ = sticky_ || c != '0';
-        }
-    }
-    void fracDigit(int c) {
-        if (!keep_)
-            return;
-        if (count_ == 0 && c == '0') {
-            --scale_;
-        } else if (count_ < kMaxDigits) {
-            digits_[count_++] = static_cast<char>(c);
-            --scale_;
-        } else {
-            sticky_ = sticky_ || c != '0';
-        }
-    }
-
-    State state_ = Start;
-    bool keep_;
-    bool negative_ = false;
-    bool expNegative_ = false;
-    bool sticky_ = false;       // a nonzero digit was dropped after the kept ones
-    int count_ = 0;             // significant digits kept
-    std::int64_t scale_ = 0;    // power of ten of the last kept digit, before the exponent
-    std::int64_t exponent_ = 0; // the written exponent, saturated
-    char digits_[kMaxDigits];
-};
-
-// The exact fast path of decimal conversion: a number whose digits form an integer of at most
-// 2^53 and whose power of ten is at most 22 either way is the quotient or product of two exact
-// doubles, so one rounding gives the correctly rounded value. False for any other number.
-bool convertExactly(const char *p, const char *end, double &value) {
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
-    const bool negative = *p == '-';
-    if (*p == '+' || *p == '-')
-        ++p;
-    std::uint64_t digits = 0;
-    int scale = 0;
-    bool fraction = false;
-    for (; p < end && (isDigitByte(*p) || *p == '.'); ++p) {
-        if (*p == '.') {
-            fraction = true;
-            continue;
-        }
-        if (digits >= kExactLimit / 10)
-            return false;
-        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
-        scale -= fraction ? 1 : 0;
-    }
-    if (p < end) { // the exponent: a mark, an optional sign, digits
-        ++p;
-        const bool negativeExponent = *p == '-';
-        if (*p == '+' || *p == '-')
-            ++p;
-        int exponent = 0;
-        for (; p < end; ++p) {
-            if (exponent > 1000)
-                return false;
-            exponent = exponent * 10 + (*p - '0');
-        }
-        scale += negativeExponent ? -exponent : exponent;
-    }
-    if (digits > kExactLimit || scale < -22 || scale > 22)
-        return false;
-    const double exact = static_cast<double>(digits);
-    value = scale < 0 ? exact / kPowers[-scale] : exact * kPowers[scale];
-    if (negative)
-        value = -value;
-    return true;
-}
-
-// The value of a complete number held in [begin, end).
-Field::Kind convertNumber(const char *begin, const char *end, bool exponentD, double &value) {
-    if (convertExactly(begin, end, value))
-        return Field::Kind::Number;
-    // from_chars takes neither '+' nor a D exponent: most numbers have neither and are read
-    // in place; short ones that do are copied without them first.
-    if (!exponentD && *begin != '+') {
-        const auto [stop, ec] = std::from_chars(begin, end, value);
-        if (ec == std::errc() && stop == end)
-            return Field::Kind::Number;
-    }
-    char text[64];
-    if (static_cast<std::size_t>(end - begin) <= sizeof text) {
-        char *out = text;
-        for (const char *q = begin + (*begin == '+' ? 1 : 0); q < end; ++q)
-            *out++ = exponentD && (*q == 'd' || *q == 'D') ? 'e' : *q;
-        const auto [stop, ec] = std::from_chars(text, out, value);
-        if (ec == std::errc() && stop == out)
-            return Field::Kind::Number;
-    }
-    // Long numbers, and those out of range: overflow or underflow.
-    NumberScan number(true);
-    for (const char *q = begin; q < end; ++q)
-        number.feed(static_cast<unsigned char>(*q));
-    value = 0;
-    return number.convert(value);
+    return Field::Kind::NonNumeric;
 }
 
 int writeCode(int error) {
@@ -413,12 +200,13 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
         field.kind = Field::Kind::NonNumeric;
         return true;
     }
-    field.kind = convert ? convertNumber(begin, p, exponentD, field.value) : Field::Kind::Number;
+    field.kind = convert ? fieldKind(convertNumber(begin, p, exponentD, field.value))
+                         : Field::Kind::Number;
     return true;
 }
 
 Field::Kind PlainNumber::convert(double &value) const {
-    return convertNumber(begin, end, exponentD, value);
+    return fieldKind(convertNumber(begin, end, exponentD, value));
 }
 
 namespace {
@@ -575,7 +363,7 @@ void TextFile::scanItem(Field &field, bool convert) {
     if (!numeric)
         field.kind = Field::Kind::NonNumeric;
     else if (convert)
-        field.kind = number.convert(field.value);
+        field.kind = fieldKind(number.convert(field.value));
     else
         field.kind = Field::Kind::Number;
 }
