@@ -151,10 +151,11 @@ int fail(const Status &status) {
 int run(const Options &o) {
     Session s;
     TextFile file;
-    std::vector<Row> rows;
+    RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
     for (const InputFile &input : o.files) {
         const int k = takeNextSlot(s);
-        Status status = addInputFile(s, file, fullPath(input.path), input.settings, rows);
+        Status status = addInputFile(s, file, fullPath(input.path), input.settings,
+                                     kept[static_cast<size_t>(k)]);
         if (!status.ok())
             return fail(status);
         if (o.verbose)
@@ -170,18 +171,20 @@ int run(const Options &o) {
             std::cout << "common range " << s.commonXMin << " to " << s.commonXMax << ", "
                       << s.divisionCount << " divisions, step " << s.xStep << "\n";
         };
-    Status status = writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean, hooks);
+    Status status =
+        writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean, hooks, {&kept});
     if (!status.ok())
         return fail(status);
 
     if (o.plot) {
         PanelCanvas canvas(QSize(o.plotWidth, o.plotHeight));
-        status = redrawInputCurves(s, file, canvas, {});
+        status = redrawInputCurves(s, file, canvas, {}, kept);
         if (!status.ok())
             return fail(additionFailure(status, status.subject()));
         drawMeanCurve(mean, canvas, {});
         if (!canvas.image().save(QString::fromStdString(*o.plot), "PNG"))
-            return fail(Status::failure(kOutputFailed, "The picture could not be written.", *o.plot));
+            return fail(
+                Status::failure(kOutputFailed, "The picture could not be written.", *o.plot));
     }
     return 0;
 }

@@ -5,12 +5,8 @@
 
 #include "curve_files.h"
 
-#include "engine/averaging.h"
+#include "engine/commands.h"
 #include "reference/baseline_mean.h"
-#include "engine/input_files.h"
-#include "engine/reader.h"
-#include "engine/session.h"
-#include "engine/text_file.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,50 +33,32 @@ struct Inputs {
 };
 Inputs *inputs = nullptr;
 
-// A session holding `files` with the start settings, as "Data File Open" leaves it.
-Status loadSession(Session &s, const std::vector<CurveFile> &files) {
+// A session holding `files` with the start settings, as "Data File Open" leaves it; `kept`,
+// when given, gets the rows of each addition.
+Status loadSession(Session &s, const std::vector<CurveFile> &files, RowsBySlot *kept = nullptr) {
     TextFile file;
+    std::vector<Row> rows;
     for (const CurveFile &f : files) {
-        const int k = ++s.fileCount;
-        s.fileNames[k] = f.path;
-        Status status = storeSettings(s, k, SettingTexts{});
-        std::vector<Row> rows;
-        if (status.ok())
-            status = measureAndRead(s, file, k, rows);
+        const int k = takeNextSlot(s);
+        Status status = addInputFile(s, file, f.path, SettingTexts{}, rows);
         if (!status.ok())
             return Status::failure(status.code(), f.path + ": " + status.message());
+        if (kept)
+            (*kept)[static_cast<size_t>(k)] = rows;
     }
     return Status::success();
 }
 
-// "Write to File" without its drawing: probe, common range, grid, mean, output file.
-using MeanWay = Status (*)(TextFile &, Session &, MeanCurve &);
-Status writeMean(TextFile &file, Session &s, const char *divisions, const std::string &output,
-                 MeanWay way, MeanCurve &mean) {
-    Status status = probeOutput(file, output);
-    if (!status.ok())
-        return status;
-    narrowCommonRange(s);
-    status = prepareGrid(s, divisions);
-    if (status.ok())
-        status = way(file, s, mean);
-    if (status.ok())
-        status = writeOutputFile(file, output, mean);
-    return status;
-}
-
-// The counting passes and the reading of values of one limit-size file, as an addition does.
+// The counting passes and the reading of values of one limit-size file: the addition of the
+// first file to a fresh session.
 void readLimitFile(benchmark::State &state) {
     const CurveFile &input = inputs->limit.front();
-    Session s;
-    s.fileCount = 1;
-    s.fileNames[1] = input.path;
-    if (Status st = storeSettings(s, 1, SettingTexts{}); !st.ok())
-        return state.SkipWithError(st.message().c_str());
     TextFile file;
     for (auto _ : state) {
+        Session s;
+        takeNextSlot(s);
         std::vector<Row> rows;
-        Status status = measureAndRead(s, file, 1, rows);
+        Status status = addInputFile(s, file, input.path, SettingTexts{}, rows);
         if (!status.ok())
             return state.SkipWithError(status.message().c_str());
         benchmark::DoNotOptimize(rows.data());
@@ -103,6 +81,7 @@ double wallMs() {
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
+// "Write to File" without its drawing, as the window runs it: every file read again.
 void averageLimitFiles(benchmark::State &state) {
     Session s;
     if (Status st = loadSession(s, inputs->limit); !st.ok())
@@ -112,22 +91,15 @@ void averageLimitFiles(benchmark::State &state) {
     double meanMs = 0, outputMs = 0; // the two parts, in CPU time
     for (auto _ : state) {
         const double start = cpuMs();
+        double computed = start;
+        WriteHooks hooks;
+        hooks.beforeWriting = [&computed](const MeanCurve &) { computed = cpuMs(); };
         MeanCurve mean;
-        Status status = probeOutput(file, output);
-        if (status.ok()) {
-            narrowCommonRange(s);
-            status = prepareGrid(s, kLimitDivisions);
-        }
-        if (status.ok())
-            status = computeMeanCurve(file, s, mean);
-        const double computed = cpuMs();
-        if (status.ok())
-            status = writeOutputFile(file, output, mean);
-        const double written = cpuMs();
+        const Status status = writeMean(s, file, output, kLimitDivisions, mean, hooks);
         if (!status.ok())
             return state.SkipWithError(status.message().c_str());
         meanMs += computed - start;
-        outputMs += written - computed;
+        outputMs += cpuMs() - computed;
     }
     state.counters["mean_cpu_ms"] = benchmark::Counter(meanMs, benchmark::Counter::kAvgIterations);
     state.counters["output_cpu_ms"] =
@@ -143,11 +115,14 @@ void baselineVersusOurs(benchmark::State &state) {
     Session s;
     if (Status st = loadSession(s, inputs->baseline); !st.ok())
         return state.SkipWithError(st.message().c_str());
-    narrowCommonRange(s);
-    if (Status st = prepareGrid(s, kBaselineDivisions); !st.ok())
-        return state.SkipWithError(st.message().c_str());
     TextFile file;
+    MeanCurve prepared; // one write sets the common range and the grid
+    if (Status st =
+            writeMean(s, file, inputs->folder.file("prepared.mrg"), kBaselineDivisions, prepared);
+        !st.ok())
+        return state.SkipWithError(st.message().c_str());
     double slowCpu = 0, slowWall = 0, fastCpu = 0, fastWall = 0;
+    using MeanWay = Status (*)(TextFile &, Session &, MeanCurve &);
     auto timeOne = [&](MeanWay way, double &cpu, double &wall) {
         const double c0 = cpuMs(), w0 = wallMs();
         MeanCurve mean;
@@ -182,8 +157,8 @@ bool waysAgree() {
     TextFile file;
     MeanCurve a, b;
     const std::string outA = inputs->folder.file("ours.mrg"), outB = inputs->folder.file("ref.mrg");
-    if (!writeMean(file, fast, kBaselineDivisions, outA, computeMeanCurve, a).ok() ||
-        !writeMean(file, slow, kBaselineDivisions, outB, baselineMeanCurve, b).ok())
+    if (!writeMean(fast, file, outA, kBaselineDivisions, a).ok() ||
+        !writeMean(slow, file, outB, kBaselineDivisions, b, {}, {nullptr, baselineMeanCurve}).ok())
         return false;
     auto bytes = [](const std::string &path) {
         std::string text;
@@ -200,7 +175,7 @@ bool waysAgree() {
 
 // Keeps the median of every benchmark's repetitions while the console shows the usual table.
 class MedianReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     // Colours only on a terminal, so that logs stay plain text.
     MedianReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
@@ -227,13 +202,17 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 
-private:
+  private:
     static double unitToMs(benchmark::TimeUnit unit) {
         switch (unit) {
-        case benchmark::kNanosecond: return 1e-6;
-        case benchmark::kMicrosecond: return 1e-3;
-        case benchmark::kMillisecond: return 1.0;
-        case benchmark::kSecond: return 1e3;
+        case benchmark::kNanosecond:
+            return 1e-6;
+        case benchmark::kMicrosecond:
+            return 1e-3;
+        case benchmark::kMillisecond:
+            return 1.0;
+        case benchmark::kSecond:
+            return 1e3;
         }
         return 1.0;
     }
@@ -262,11 +241,15 @@ int main(int argc, char **argv) {
     }
 
     benchmark::RegisterBenchmark("read_limit_file", readLimitFile)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("average_limit_files", averageLimitFiles)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("baseline_vs_ours", baselineVersusOurs)
-        ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0); // long: the ratio is noisy
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MinTime(2.0); // long: the ratio is noisy
 
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -34,6 +34,16 @@ Status naming(const Status &status, const std::string &path, const std::string &
     return Status::failure(status.code(), message, path);
 }
 
+// The rows of slot i: the kept ones when there are, else read from the file into `rows`.
+Status slotRows(TextFile &file, const Session &session, int i, const RowsBySlot *kept,
+                std::vector<Row> &rows, const std::vector<Row> *&source) {
+    source = kept ? &(*kept)[static_cast<size_t>(i)] : nullptr;
+    if (source && !source->empty())
+        return Status::success();
+    source = &rows;
+    return readCurve(file, curveSettings(session, i), rows);
+}
+
 } // namespace
 
 Status probeOutput(TextFile &file, const std::string &path) {
@@ -122,7 +132,7 @@ void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &grid
 }
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
-                        const std::function<void()> &afterFile) {
+                        const std::function<void()> &afterFile, const RowsBySlot *kept) {
     if (session.fileCount < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.divisionCount < 1)
@@ -132,14 +142,15 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
     out.y.assign(out.x.size(), 0.0);
 
     std::vector<Row> rows;
+    const std::vector<Row> *source = nullptr;
     for (int i = 1; i <= session.fileCount; ++i) {
         session.chosenFileName = session.fileNames[i];
-        Status status = readCurve(file, curveSettings(session, i), rows);
+        Status status = slotRows(file, session, i, kept, rows, source);
         if (!status.ok()) {
             file.closeAll();
             return naming(status, session.chosenFileName, "Could not read the input file");
         }
-        addCurveToGrid(rows, out.x, out.y);
+        addCurveToGrid(*source, out.x, out.y);
         if (afterFile)
             afterFile();
     }

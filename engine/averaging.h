@@ -7,6 +7,7 @@
 #include "engine/status.h"
 #include "engine/text_file.h"
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,12 +41,18 @@ std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount);
 void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
                     std::vector<double> &gridY);
 
+// Rows already read, by slot (entry 0 unused): a front end that keeps the rows of its
+// additions hands them to the mean, which then reads those files no more. An empty entry
+// stands for rows not kept.
+using RowsBySlot = std::array<std::vector<Row>, kSlotCount>;
+
 // Reads every loaded file once (routing its path through chosenFileName) and fills `out`
 // with the grid and the mean. A file that fails names itself in the message.
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out);
-// The same, with `afterFile` run after each file has been read (the window yields there).
+// The same, with `afterFile` run after each file has been read (the window yields there), and
+// the files whose rows are `kept` taken from there instead of read.
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
-                        const std::function<void()> &afterFile);
+                        const std::function<void()> &afterFile, const RowsBySlot *kept = nullptr);
 
 // The header and one line per grid point, CR LF after each.
 Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve);

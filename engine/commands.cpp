@@ -43,8 +43,8 @@ Status additionFailure(const Status &status, const std::string &path) {
     return Status::failure(status.code(), additionFailureText(status.code()), path);
 }
 
-Status addInputFile(Session &s, TextFile &file, const std::string &path,
-                    const SettingTexts &texts, std::vector<Row> &rows) {
+Status addInputFile(Session &s, TextFile &file, const std::string &path, const SettingTexts &texts,
+                    std::vector<Row> &rows) {
     const int k = s.fileCount;
     s.chosenFileName = path;
     if (k == 1)
@@ -68,7 +68,8 @@ bool isInputFile(const Session &s, const std::string &path) {
 }
 
 Status writeMean(Session &s, TextFile &file, const std::string &outputName,
-                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks) {
+                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks,
+                 const MeanSource &source) {
     s.outputFileName = outputName;
     if (isInputFile(s, outputName))
         return failed(file, kOutputFailed, outputIsInputText(kOutputFailed), outputName);
@@ -81,7 +82,8 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()), {});
 
-    status = computeMeanCurve(file, s, mean, hooks.afterFile);
+    status = source.way ? source.way(file, s, mean)
+                        : computeMeanCurve(file, s, mean, hooks.afterFile, source.keptRows);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       status.subject());

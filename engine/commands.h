@@ -40,11 +40,21 @@ struct WriteHooks {
     std::function<void(const MeanCurve &)> beforeWriting; // the mean is known, not yet written
 };
 
+// Where "write the mean" takes the curves from. By default every file is read again.
+struct MeanSource {
+    // Rows kept from the additions (mergon-batch reads each file once); null reads them all.
+    const RowsBySlot *keptRows = nullptr;
+    // Computes the mean in place of computeMeanCurve (the reference way, for comparisons);
+    // neither the kept rows nor afterFile are used then.
+    Status (*way)(TextFile &, Session &, MeanCurve &) = nullptr;
+};
+
 // "Write the mean" to `outputName` with the division count read from `divisionText`: checks
 // that the output is none of the inputs, probes it, narrows the common range, prepares the
 // grid, computes the mean and writes the output file. `mean` gets the curve.
 Status writeMean(Session &session, TextFile &file, const std::string &outputName,
-                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks = {});
+                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks = {},
+                 const MeanSource &source = {});
 
 // True when `path` names the same file as one of the loaded input files, after resolving
 // links and relative paths.

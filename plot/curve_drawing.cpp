@@ -1,7 +1,7 @@
 #include "plot/curve_drawing.h"
 
-#include "plot/plot_frame.h"
 #include "engine/setting_value.h"
+#include "plot/plot_frame.h"
 
 namespace mergon {
 
@@ -22,9 +22,11 @@ void CurveDrawing::add(double x, double y) {
         afterPoint_();
 }
 
-Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
-                         const RedrawHooks &hooks, int cachedSlot,
-                         const std::vector<Row> *cachedRows) {
+namespace {
+
+// The redraw, with `keptRows(k)` giving rows already read for slot k, or null.
+Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const RedrawHooks &hooks,
+              const std::function<const std::vector<Row> *(int)> &keptRows) {
     canvas.clear();
     PlotFrame frame = frameFromPlotRange(s.plotXMin, s.plotXMax, s.plotYMin, s.plotYMax);
     canvas.setFrame(frame.left, frame.top, frame.right, frame.bottom);
@@ -37,9 +39,9 @@ Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
     std::vector<Row> rows;
     for (int k = 1; k <= s.fileCount; ++k) {
         CurveDrawing curve(canvas, PanelCanvas::foreground(), hooks.afterPoint);
-        if (k == cachedSlot && cachedRows) {
-            for (size_t i = 1; i < cachedRows->size(); ++i)
-                curve.add((*cachedRows)[i].x, (*cachedRows)[i].y);
+        if (const std::vector<Row> *kept = keptRows(k)) {
+            for (size_t i = 1; i < kept->size(); ++i)
+                curve.add((*kept)[i].x, (*kept)[i].y);
             continue;
         }
         Status status = readCurve(file, curveSettings(s, k), rows,
@@ -48,6 +50,23 @@ Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
             return Status::failure(status.code(), status.message(), s.fileNames[k]);
     }
     return Status::success();
+}
+
+} // namespace
+
+Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
+                         const RedrawHooks &hooks, int cachedSlot,
+                         const std::vector<Row> *cachedRows) {
+    return redraw(s, file, canvas, hooks,
+                  [&](int k) { return k == cachedSlot ? cachedRows : nullptr; });
+}
+
+Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
+                         const RedrawHooks &hooks, const RowsBySlot &kept) {
+    return redraw(s, file, canvas, hooks, [&](int k) {
+        const std::vector<Row> &rows = kept[static_cast<size_t>(k)];
+        return rows.empty() ? nullptr : &rows;
+    });
 }
 
 void drawMeanCurve(const MeanCurve &curve, PanelCanvas &canvas,

@@ -21,11 +21,11 @@ inline const QColor kMeanColour{255, 0, 0};
 // Draws one curve from its data points: set point at the first, line to each following one,
 // at (x, -y) rounded to float, with `afterPoint` (the yield) after every point.
 class CurveDrawing {
-public:
+  public:
     CurveDrawing(PanelCanvas &canvas, QColor colour, std::function<void()> afterPoint);
     void add(double x, double y);
 
-private:
+  private:
     PanelCanvas &canvas_;
     QColor colour_;
     std::function<void()> afterPoint_;
@@ -43,6 +43,9 @@ struct RedrawHooks {
 Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, int cachedSlot = 0,
                          const std::vector<Row> *cachedRows = nullptr);
+// The same with the rows of every slot kept (mergon-batch); an empty entry is read.
+Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
+                         const RedrawHooks &hooks, const RowsBySlot &kept);
 
 // The mean curve in red over whatever the panel shows.
 void drawMeanCurve(const MeanCurve &curve, PanelCanvas &canvas,
