@@ -150,7 +150,7 @@ int fail(const Status &status) {
 
 int run(const Options &o) {
     Session s;
-    TextFile file;
+    TextFile file(TextFile::Reading::Whole);
     RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
     for (const InputFile &input : o.files) {
         const int k = takeNextSlot(s);

@@ -44,6 +44,22 @@ Status slotRows(TextFile &file, const Session &session, int i, const RowsBySlot 
     return readCurve(file, curveSettings(session, i), rows);
 }
 
+// The data lines of the output file, written in blocks of many lines.
+Status writeMeanLines(TextFile &file, const MeanCurve &curve) {
+    constexpr size_t kBlock = 64 * 1024;
+    std::string block;
+    block.reserve(kBlock + 256);
+    for (size_t j = 0; j < curve.x.size(); ++j) {
+        appendOutputLine(block, static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j]);
+        if (block.size() >= kBlock || j + 1 == curve.x.size()) {
+            if (Status status = file.writeText(block); !status.ok())
+                return status;
+            block.clear();
+        }
+    }
+    return Status::success();
+}
+
 } // namespace
 
 Status probeOutput(TextFile &file, const std::string &path) {
@@ -173,8 +189,8 @@ Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve 
     Status status = file.openForWriting(path);
     if (status.ok())
         status = file.writeLine(kOutputHeader);
-    for (size_t j = 0; status.ok() && j < curve.x.size(); ++j)
-        status = file.writeLine(outputLine(static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j]));
+    if (status.ok())
+        status = writeMeanLines(file, curve);
     if (status.ok())
         status = file.close();
     if (!status.ok()) {

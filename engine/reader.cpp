@@ -34,6 +34,46 @@ std::string place(int row, int column) {
     return " in column " + std::to_string(column) + " of row " + std::to_string(row);
 }
 
+// Room for the numbers of the plain lines taken at a time.
+constexpr std::size_t kPlainRoom = 4096;
+
+// x and y of a row whose fields are the plain numbers `fields`, as the field-by-field loop
+// makes them: the x and y columns converted in column order. On a number beyond the range of
+// a double, `bad` gets its column and the kind is returned.
+Field::Kind plainRow(const PlainNumber *fields, const CurveSettings &settings, Row &row, int &bad) {
+    const int perLine = settings.fieldsPerLine;
+    const bool hasX = settings.xColumn >= 1 && settings.xColumn <= perLine;
+    const bool hasY = settings.yColumn >= 1 && settings.yColumn <= perLine;
+    double x = 0, y = 0;
+    const auto take = [&](int column, double &value) {
+        const Field::Kind kind = fields[column - 1].convert(value);
+        if (kind != Field::Kind::Number)
+            bad = column;
+        return kind;
+    };
+    // The lower column first, so that a failure names the one met first.
+    const bool xFirst = !hasY || (hasX && settings.xColumn <= settings.yColumn);
+    Field::Kind kind = Field::Kind::Number;
+    if (xFirst) {
+        if (hasX && (kind = take(settings.xColumn, x)) != Field::Kind::Number)
+            return kind;
+        if (hasY && (kind = take(settings.yColumn, y)) != Field::Kind::Number)
+            return kind;
+    } else {
+        if ((kind = take(settings.yColumn, y)) != Field::Kind::Number)
+            return kind;
+        if (hasX && (kind = take(settings.xColumn, x)) != Field::Kind::Number)
+            return kind;
+    }
+    // The 32-bit factors are widened first; y is scaled, then weighted.
+    if (hasX)
+        row.x = x * static_cast<double>(settings.xCoefficient);
+    if (hasY)
+        row.y = (y * static_cast<double>(settings.yCoefficient)) *
+                static_cast<double>(settings.yWeight);
+    return kind;
+}
+
 } // namespace
 
 Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out) {
@@ -56,8 +96,10 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
     std::int64_t fields = 0;
     Field field;
     do {
-        if (const int plain = file.readPlainLine(nullptr); plain > 0) {
-            fields += plain;
+        std::int64_t plainFields = 0;
+        const std::int64_t counted = file.lineEndsRead() - firstLineEnd;
+        if (file.skipPlainLines(kMaxCount + 1 - counted, plainFields) > 0) {
+            fields += plainFields;
         } else {
             status = file.readField(field, false);
             if (!status.ok())
@@ -103,40 +145,55 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
     const double yCoefficient = settings.yCoefficient;
     const double yWeight = settings.yWeight;
     Field field;
-    // Plain lines are taken whole; their numbers are converted only in the x and y columns.
-    std::vector<PlainNumber> plain;
-    std::size_t nextPlain = 0;
+    // Plain lines are taken many at a time; their numbers are converted only in the x and y
+    // columns.
+    std::vector<PlainNumber> plain(kPlainRoom);
+    int plainCount = 0, nextPlain = 0;
+    const int perLine = settings.fieldsPerLine;
+    const auto failAt = [&](Field::Kind kind, int i, int j) {
+        return kind == Field::Kind::NonNumeric
+                   ? fail(file, Status::failure(kNonNumeric, "Non-numeric field" + place(i, j) +
+                                                                 " of " + settings.path))
+                   : fail(file, Status::failure(kTooLarge, "Number too large" + place(i, j) +
+                                                               " of " + settings.path));
+    };
     for (int i = 1; i <= lineCount; ++i) {
         Row row;
-        for (int j = 1; j <= settings.fieldsPerLine; ++j) {
-            const bool isX = j == settings.xColumn;
-            const bool isY = j == settings.yColumn;
-            if (nextPlain == plain.size()) {
-                nextPlain = 0;
-                file.readPlainLine(&plain);
+        if (perLine > 0 && plainCount - nextPlain >= perLine) {
+            // The usual row: all its fields among the plain numbers at hand.
+            const PlainNumber *fields = plain.data() + nextPlain;
+            nextPlain += perLine;
+            int bad = 0;
+            const Field::Kind kind = plainRow(fields, settings, row, bad);
+            if (bad != 0)
+                return failAt(kind, i, bad);
+        } else {
+            for (int j = 1; j <= perLine; ++j) {
+                const bool isX = j == settings.xColumn;
+                const bool isY = j == settings.yColumn;
+                if (nextPlain == plainCount) {
+                    nextPlain = 0;
+                    plainCount = file.readPlainNumbers(plain);
+                }
+                if (nextPlain < plainCount) {
+                    const PlainNumber &number = plain[static_cast<std::size_t>(nextPlain++)];
+                    if (!isX && !isY)
+                        continue;
+                    field.kind = number.convert(field.value);
+                } else {
+                    status = file.readField(field, isX || isY);
+                    if (!status.ok())
+                        return fail(file, status);
+                    if (!isX && !isY)
+                        continue;
+                }
+                if (field.kind == Field::Kind::NonNumeric || field.kind == Field::Kind::TooLarge)
+                    return failAt(field.kind, i, j);
+                if (isX)
+                    row.x = field.value * xCoefficient;
+                if (isY)
+                    row.y = (field.value * yCoefficient) * yWeight;
             }
-            if (nextPlain < plain.size()) {
-                const PlainNumber &number = plain[nextPlain++];
-                if (!isX && !isY)
-                    continue;
-                field.kind = number.convert(field.value);
-            } else {
-                status = file.readField(field, isX || isY);
-                if (!status.ok())
-                    return fail(file, status);
-                if (!isX && !isY)
-                    continue;
-            }
-            if (field.kind == Field::Kind::NonNumeric)
-                return fail(file, Status::failure(kNonNumeric, "Non-numeric field" + place(i, j) +
-                                                                   " of " + settings.path));
-            if (field.kind == Field::Kind::TooLarge)
-                return fail(file, Status::failure(kTooLarge, "Number too large" + place(i, j) +
-                                                                 " of " + settings.path));
-            if (isX)
-                row.x = field.value * xCoefficient;
-            if (isY)
-                row.y = (field.value * yCoefficient) * yWeight;
         }
         rows[static_cast<std::size_t>(i)] = row;
         if (onRow)

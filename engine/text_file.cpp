@@ -1,12 +1,12 @@
 #include "engine/text_file.h"
 
 #include "engine/number_scan.h"
+#include "engine/plain_lines.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -20,7 +20,6 @@ bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 bool isBlankOrLineEnd(int c) { return isBlank(c) || isLineEnd(c); }
 // A complete number ends at a blank, tab, comma, line end or the end of the file.
 bool endsNumber(int c) { return c < 0 || isBlankOrLineEnd(c) || c == ','; }
-bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 int seekTo(std::FILE *file, std::int64_t offset) {
 #ifdef _WIN32
@@ -60,7 +59,11 @@ int writeCode(int error) {
 
 TextFile::TextFile(std::size_t bufferSize) : buffer_(std::max<std::size_t>(bufferSize, 1)) {}
 
+TextFile::TextFile(Reading reading) : TextFile() { whole_ = reading == Reading::Whole; }
+
 Status TextFile::openForReading(const std::string &path) {
+    if (reopenHeldFile(path))
+        return Status::success();
     closeAll();
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -89,7 +92,65 @@ Status TextFile::openForReading(const std::string &path) {
         bufferStart_ = 3; // the stream is already past the mark
     else
         reposition(0);
+    if (whole_)
+        readWholeFile();
     return readStatus();
+}
+
+// Reads the rest of the file just opened into the buffer, grown to hold it. A file above the
+// limit is left to stream on from what has been read.
+void TextFile::readWholeFile() {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path_, ec); // a hint: it may change
+    // One byte more than the file, so that the read that meets its end needs no growth.
+    const std::size_t wanted =
+        ec ? kDefaultBufferSize
+           : static_cast<std::size_t>(std::min<std::uintmax_t>(size + 1, kWholeFileLimit));
+    if (buffer_.size() < wanted)
+        buffer_.resize(wanted);
+    for (;;) {
+        if (end_ == buffer_.size()) {
+            if (buffer_.size() >= kWholeFileLimit)
+                return;
+            buffer_.resize(std::min(2 * buffer_.size(), kWholeFileLimit));
+        }
+        if (!fillMore())
+            break;
+    }
+    if (readErrno_ != 0 || pos_ != 0)
+        return;
+    heldFile_ = file_;
+    heldPath_ = path_;
+    heldStart_ = bufferStart_;
+    heldEnd_ = end_;
+}
+
+// Opens `path` from the bytes held, when they are its; else lets them go.
+bool TextFile::reopenHeldFile(const std::string &path) {
+    if (!heldFile_)
+        return false;
+    closeAll();
+    if (path != heldPath_) {
+        dropHeldFile();
+        return false;
+    }
+    file_ = heldFile_;
+    path_ = path;
+    bufferStart_ = heldStart_;
+    end_ = heldEnd_;
+    eof_ = true;
+    return true;
+}
+
+void TextFile::dropHeldFile() {
+    if (file_ && file_ == heldFile_)
+        closeAll();
+    if (heldFile_)
+        std::fclose(heldFile_);
+    heldFile_ = nullptr;
+    heldPath_.clear();
+    heldStart_ = 0;
+    heldEnd_ = 0;
 }
 
 Status TextFile::skipLine() { return scanLine(nullptr); }
@@ -200,8 +261,8 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
         field.kind = Field::Kind::NonNumeric;
         return true;
     }
-    field.kind = convert ? fieldKind(convertNumber(begin, p, exponentD, field.value))
-                         : Field::Kind::Number;
+    field.kind =
+        convert ? fieldKind(convertNumber(begin, p, exponentD, field.value)) : Field::Kind::Number;
     return true;
 }
 
@@ -209,123 +270,42 @@ Field::Kind PlainNumber::convert(double &value) const {
     return fieldKind(convertNumber(begin, end, exponentD, value));
 }
 
-namespace {
-
-// Runs of blanks and digits are skipped eight bytes at a time: their lengths vary from field to
-// field, and a byte-by-byte loop pays a mispredicted branch at the end of nearly every run.
-constexpr bool kWordScan = std::endian::native == std::endian::little;
-constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
-
-std::uint64_t load8(const char *p) {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-}
-
-// The first byte of a word that is flagged (nonzero), counted in memory order.
-std::size_t firstFlagged(std::uint64_t flags) {
-    return static_cast<std::size_t>(std::countr_zero(flags)) / 8;
-}
-
-const char *skipSpaces(const char *p, const char *end) {
-    if constexpr (kWordScan) {
-        for (; end - p >= 8; p += 8)
-            if (const std::uint64_t other = load8(p) ^ (kEveryByte * ' '))
-                return p + firstFlagged(other);
-    }
-    while (p < end && *p == ' ')
-        ++p;
-    return p;
-}
-
-const char *skipDigits(const char *p, const char *end) {
-    if constexpr (kWordScan) {
-        constexpr std::uint64_t kHigh = kEveryByte * 0x80;
-        for (; end - p >= 8; p += 8) {
-            // A digit becomes 0..9; adding 0x76 sets the high bit of every larger byte, with
-            // the high bits masked off first so that no byte carries into the next.
-            const std::uint64_t y = load8(p) ^ (kEveryByte * '0');
-            const std::uint64_t nonDigit = (((y & ~kHigh) + kEveryByte * 0x76) | y) & kHigh;
-            if (nonDigit)
-                return p + firstFlagged(nonDigit);
-        }
-    }
-    while (p < end && isDigitByte(*p))
-        ++p;
-    return p;
-}
-
-// Moves p over a number that starts there: sign, digits with an optional point and fraction,
-// an optional exponent. Null when no number starts at p; exponentD tells whether its exponent
-// is written with D.
-const char *skipNumber(const char *p, const char *end, bool &exponentD) {
-    if (*p == '+' || *p == '-')
-        ++p;
-    const char *digits = p;
-    p = skipDigits(p, end);
-    bool any = p != digits;
-    if (p < end && *p == '.') {
-        digits = ++p;
-        p = skipDigits(p, end);
-        any = any || p != digits;
-    }
-    if (!any)
-        return nullptr;
-    exponentD = false;
-    if (p < end && isExponentMark(static_cast<unsigned char>(*p))) {
-        exponentD = *p == 'd' || *p == 'D';
-        if (++p < end && (*p == '+' || *p == '-'))
-            ++p;
-        digits = p;
-        while (p < end && isDigitByte(*p))
-            ++p;
-        if (p == digits)
-            return nullptr;
-    }
-    return p;
-}
-
-} // namespace
-
-int TextFile::readPlainLine(std::vector<PlainNumber> *numbers) {
-    if (numbers)
-        numbers->clear();
-    const auto notPlain = [numbers] {
-        if (numbers)
-            numbers->clear();
-        return 0;
-    };
+int TextFile::readPlainNumbers(std::vector<PlainNumber> &numbers) {
     if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_)
         return 0;
-    const char *const data = buffer_.data();
-    const char *p = data + pos_;
-    const char *const end = data + end_;
-    int count = 0;
+    const int room = static_cast<int>(std::min<std::size_t>(numbers.size(), 1 << 30));
     for (;;) {
-        p = skipSpaces(p, end);
-        while (p < end && isBlank(static_cast<unsigned char>(*p)))
-            p = skipSpaces(p + 1, end);
-        if (p == end)
-            return notPlain(); // the line goes on after the buffer
-        if (isLineEnd(static_cast<unsigned char>(*p)))
-            break;
-        PlainNumber number{p, nullptr, false};
-        p = skipNumber(p, end, number.exponentD);
-        // A number ends at a blank or the line end; anything else makes the line not plain.
-        if (!p || p == end || !isBlankOrLineEnd(static_cast<unsigned char>(*p)))
-            return notPlain();
-        number.end = p;
-        if (numbers)
-            numbers->push_back(number);
-        ++count;
+        const char *const data = buffer_.data();
+        const PlainLines taken =
+            takePlainLines(data + pos_, data + end_, !eof_, INT64_MAX, numbers.data(), room);
+        if (taken.lines > 0) {
+            pos_ = static_cast<std::size_t>(taken.end - data);
+            lineEnds_ += taken.lines;
+            return static_cast<int>(taken.fields);
+        }
+        // A line cut by the end of the buffer is read whole after a refill.
+        if (!taken.toEnd || !fillMore())
+            return 0;
     }
-    // A line with no item is one empty field; a CR at the end of the buffer may be the first
-    // half of CR LF. Both are left to readField.
-    if (count == 0 || (*p == '\r' && p + 1 == end && !eof_))
-        return notPlain();
-    pos_ = static_cast<std::size_t>(p - data);
-    consumeLineEnd(static_cast<unsigned char>(*p));
-    return count;
+}
+
+std::int64_t TextFile::skipPlainLines(std::int64_t maxLines, std::int64_t &fields) {
+    fields = 0;
+    if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_)
+        return 0;
+    std::int64_t lines = 0;
+    for (;;) {
+        const char *const data = buffer_.data();
+        const PlainLines taken = takePlainLines(data + pos_, data + end_, !eof_, maxLines - lines);
+        pos_ = static_cast<std::size_t>(taken.end - data);
+        lines += taken.lines;
+        fields += taken.fields;
+        // A line cut by the end of the buffer goes on after a refill.
+        if (!taken.toEnd || lines >= maxLines || !fillMore())
+            break;
+    }
+    lineEnds_ += lines;
+    return lines;
 }
 
 // Scans an item through refills, one byte at a time: quoted items, and items that cross the
@@ -518,6 +498,7 @@ Status TextFile::writeFailure(int error, const char *what) const {
 
 Status TextFile::openForWriting(const std::string &path) {
     closeAll();
+    dropHeldFile();
     path_ = path;
     errno = 0;
     std::FILE *file = std::fopen(path.c_str(), "wb");
@@ -534,6 +515,15 @@ Status TextFile::writeLine(std::string_view text) {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
         std::fwrite("\r\n", 1, 2, file_) != 2)
+        return writeFailure(errno != 0 ? errno : EIO, "write");
+    return Status::success();
+}
+
+Status TextFile::writeText(std::string_view text) {
+    if (!file_ || !writing_)
+        return Status::failure(kOutputFailed, "No file is open for writing");
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
         return writeFailure(errno != 0 ? errno : EIO, "write");
     return Status::success();
 }
@@ -558,7 +548,7 @@ Status TextFile::close() {
 }
 
 void TextFile::closeAll() {
-    if (file_)
+    if (file_ && file_ != heldFile_)
         std::fclose(file_);
     file_ = nullptr;
     writing_ = false;

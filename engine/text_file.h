@@ -36,14 +36,27 @@ struct PlainNumber {
 };
 
 class TextFile {
-public:
+  public:
     static constexpr std::size_t kDefaultBufferSize = 64 * 1024;
+    // Files above this size are streamed even when reading whole files.
+    static constexpr std::size_t kWholeFileLimit = 64 * 1024 * 1024;
+
+    // How files are read. Streamed: through the fixed buffer, so that memory stays flat
+    // whatever the file. Whole: a program that reads each file once (mergon-batch) reads it
+    // into memory in one go, and the bytes of the last file read stay: opening that path again
+    // takes them instead of the disk, until another file is opened, a file is written or
+    // dropHeldFile() is called.
+    enum class Reading { Streamed, Whole };
 
     // bufferSize is the size of the read buffer (at least 1); tests use tiny ones.
     explicit TextFile(std::size_t bufferSize = kDefaultBufferSize);
+    explicit TextFile(Reading reading);
     TextFile(const TextFile &) = delete;
     TextFile &operator=(const TextFile &) = delete;
-    ~TextFile() { closeAll(); }
+    ~TextFile() {
+        closeAll();
+        dropHeldFile();
+    }
 
     // Opens for reading; an open file is closed first. A missing file fails with kFileNotFound,
     // and so does a folder or a file that cannot be read (the message says which). A UTF-8
@@ -59,12 +72,17 @@ public:
     // The same; with convert false a number is only classified: its kind is Number and its
     // value 0, also for one beyond the range of a double.
     Status readField(Field &field, bool convert);
-    // The fast lane for the common data line. At the start of a line that lies wholly in the
-    // buffer and holds nothing but numbers between blanks or tabs, reads the line and its end
-    // and returns its fields; `numbers`, when given, receives them (valid until the next read).
-    // Any other line is left unread and gives 0: readField then takes it field by field, with
-    // the same result.
-    int readPlainLine(std::vector<PlainNumber> *numbers);
+    // The fast lane for the common data lines. At a line start, reads the lines ahead that
+    // lie wholly in the buffer and hold nothing but numbers between blanks or tabs (plain
+    // lines, see plain_lines.h), as many as fit in `numbers`, and returns how many numbers
+    // they hold; those are the first entries of `numbers`, valid until the next read. A line
+    // that is not plain is left unread and gives 0: readField then takes it field by field,
+    // with the same result.
+    int readPlainNumbers(std::vector<PlainNumber> &numbers);
+    // Moves over the plain lines ahead, refilling the buffer on the way, and stops at the
+    // first other line (or about `maxLines` lines): returns the lines passed, `fields` gets
+    // their numbers.
+    std::int64_t skipPlainLines(std::int64_t maxLines, std::int64_t &fields);
     // True when nothing but blanks, tabs and line ends remains: trailing blank lines are not
     // data. A comma just read still has its field after it, so atEnd is false then. Also true
     // after a read error, which close() then reports.
@@ -84,6 +102,8 @@ public:
     Status openForWriting(const std::string &path);
     // Writes `text` followed by CR LF.
     Status writeLine(std::string_view text);
+    // Writes `text` as it stands (lines that bring their own ends).
+    Status writeText(std::string_view text);
 
     // Closes the open file; for a written file, reports a failure to flush it, for a read
     // file a read error met on the way.
@@ -91,8 +111,10 @@ public:
     // Closes whatever is open; never fails.
     void closeAll();
     bool isOpen() const { return file_ != nullptr; }
+    // Forgets the bytes held from the last file read whole: the next opening reads the disk.
+    void dropHeldFile();
 
-private:
+  private:
     int peek() { return pos_ < end_ ? static_cast<unsigned char>(buffer_[pos_]) : refillPeek(); }
     int refillPeek();
     bool fillMore();
@@ -109,6 +131,8 @@ private:
         return i < end ? static_cast<unsigned char>(data[i]) : skipBlanksAcrossRefills();
     }
     int skipBlanksAcrossRefills();
+    bool reopenHeldFile(const std::string &path);
+    void readWholeFile();
     bool scanItemInBuffer(Field &field, bool convert);
     void scanItem(Field &field, bool convert);
     void skipToCommaOrLineEnd();
@@ -133,6 +157,12 @@ private:
     bool atLineStart_ = true;
     bool afterComma_ = false; // the last field ended at a comma: one more field follows
     int readErrno_ = 0;       // set by a failed read or seek
+
+    bool whole_ = false;            // Reading::Whole
+    std::FILE *heldFile_ = nullptr; // the file whose bytes the buffer holds whole, kept open
+    std::string heldPath_;          // its path
+    std::int64_t heldStart_ = 0;    // file offset of buffer_[0] (past a byte-order mark)
+    std::size_t heldEnd_ = 0;       // bytes held
 };
 
 } // namespace mergon

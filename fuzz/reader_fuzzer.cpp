@@ -1,8 +1,11 @@
 // Fuzzes the counting passes and readCurve on arbitrary bytes with arbitrary settings, and
-// checks that a tiny read buffer gives exactly what the normal one gives.
+// checks that every way of reading gives exactly what the field-by-field reading gives: the
+// normal read buffer, a tiny and a middling one, whole-file reading, and the baseline build of
+// the word scan beside the best one.
 //
 // Input: 8 bytes of settings, then the file's bytes.
 
+#include "engine/plain_lines.h"
 #include "engine/reader.h"
 
 #include <cstdint>
@@ -54,6 +57,16 @@ TextFile &handle(size_t bufferSize, int which = 0) {
     return *h;
 }
 
+// Buffer size 0 stands for whole-file reading.
+constexpr size_t kWhole = 0;
+TextFile &wholeFileHandle() {
+    static TextFile whole(TextFile::Reading::Whole);
+    return whole;
+}
+TextFile &reader(size_t bufferSize) {
+    return bufferSize == kWhole ? wholeFileHandle() : handle(bufferSize);
+}
+
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 const float kFactors[] = {1.0f, 2.0f, 0.1f, -3.5f, 0.0f, 1e30f, -1e-30f, 1.7f};
@@ -64,7 +77,7 @@ struct Measured {
 };
 
 Measured measure(const std::string &path, int skip, size_t bufferSize) {
-    TextFile &file = handle(bufferSize);
+    TextFile &file = reader(bufferSize);
     Measured r;
     r.code = measureFile(file, path, skip, r.m).code();
     CHECK(!file.isOpen());
@@ -125,7 +138,7 @@ struct Curve {
 };
 
 Curve read(const CurveSettings &settings, size_t bufferSize) {
-    TextFile &file = handle(bufferSize);
+    TextFile &file = reader(bufferSize);
     Curve c;
     c.code = readCurve(file, settings, c.rows, [&](int i, const Row &row) {
                  CHECK(i == c.delivered + 1);
@@ -143,6 +156,49 @@ Curve read(const CurveSettings &settings, size_t bufferSize) {
         CHECK(c.rows.size() == static_cast<size_t>(std::max(settings.lineCount, 0)) + 1);
     if (c.code == 0)
         CHECK(c.delivered == std::max(settings.lineCount, 0));
+    return c;
+}
+
+// readCurve's result as the field-by-field reading alone makes it.
+Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
+    TextFile &file = handle(bufferSize, 2);
+    Curve c;
+    const int lineCount = std::max(settings.lineCount, 0);
+    if (lineCount > kMaxCount || settings.fieldsPerLine > kMaxCount) {
+        c.rows.assign(1, Row{});
+        c.code = kTooLarge;
+        return c;
+    }
+    c.rows.assign(static_cast<size_t>(lineCount) + 1, Row{});
+    c.code = file.openForReading(settings.path).code();
+    for (int i = 0; i < settings.skipLines && c.code == 0; ++i)
+        c.code = file.skipLine().code();
+    Field field;
+    for (int i = 1; i <= lineCount && c.code == 0; ++i) {
+        Row row;
+        for (int j = 1; j <= settings.fieldsPerLine && c.code == 0; ++j) {
+            const bool isX = j == settings.xColumn, isY = j == settings.yColumn;
+            c.code = file.readField(field, isX || isY).code();
+            if (c.code != 0 || (!isX && !isY))
+                continue;
+            if (field.kind == Field::Kind::NonNumeric)
+                c.code = kNonNumeric;
+            else if (field.kind == Field::Kind::TooLarge)
+                c.code = kTooLarge;
+            if (isX)
+                row.x = field.value * static_cast<double>(settings.xCoefficient);
+            if (isY)
+                row.y = (field.value * static_cast<double>(settings.yCoefficient)) *
+                        static_cast<double>(settings.yWeight);
+        }
+        if (c.code == 0) {
+            c.rows[static_cast<size_t>(i)] = row;
+            ++c.delivered;
+        }
+    }
+    if (c.code == 0)
+        c.code = file.close().code();
+    file.closeAll();
     return c;
 }
 
@@ -188,15 +244,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const float yCoefficient = kFactors[(data[3] >> 3) % 8];
     const float yWeight = kFactors[data[4] % 8];
     const size_t tiny = 1 + data[5] % 16;
+    const size_t middling = 33 + data[5] * 3u; // lines across refills of a few words
     const bool ownCounts = (data[6] & 1) != 0;
     const int ownLines = data[6] >> 1;
     const int ownPerLine = data[7] % 12 - 1;
     scratch.write(data + 8, size - 8);
+    wholeFileHandle().dropHeldFile(); // the file has new bytes under the same name
 
     const Measured one = measure(scratch.path, skip, TextFile::kDefaultBufferSize);
     const Measured oneTiny = measure(scratch.path, skip, tiny);
+    const Measured oneMiddling = measure(scratch.path, skip, middling);
+    const Measured oneWhole = measure(scratch.path, skip, kWhole);
+    useBaselineScan(true);
+    const Measured oneBaseline = measure(scratch.path, skip, TextFile::kDefaultBufferSize);
+    useBaselineScan(false);
     const Measured two = twoPasses(scratch.path, skip, tiny);
-    for (const Measured *other : {&oneTiny, &two}) {
+    for (const Measured *other : {&oneTiny, &oneMiddling, &oneWhole, &oneBaseline, &two}) {
         CHECK(one.code == other->code);
         CHECK(one.m.lineCount == other->m.lineCount);
         CHECK(one.m.fieldsPerLine == other->m.fieldsPerLine);
@@ -223,7 +286,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     settings.yCoefficient = yCoefficient;
     settings.yWeight = yWeight;
     const Curve curve = read(settings, TextFile::kDefaultBufferSize);
+    sameCurves(curve, fieldByField(settings, tiny));
     sameCurves(curve, read(settings, tiny));
+    sameCurves(curve, read(settings, middling));
+    sameCurves(curve, read(settings, kWhole)); // from the bytes held since measuring
+    useBaselineScan(true);
+    sameCurves(curve, read(settings, TextFile::kDefaultBufferSize));
+    useBaselineScan(false);
     if (one.code == 0 && curve.code != kFileNotFound) {
         // Running past the end happens exactly when the file holds too few fields.
         const int64_t needed =
