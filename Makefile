@@ -4,7 +4,7 @@ SHELL := /bin/bash
 
 RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev fonts-ipafont-gothic
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev
-BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev
+BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev python3-numpy
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 

@@ -1,9 +1,8 @@
 // mergon-batch: averages input curves from the command line exactly as the window does, with
 // the same passes, the same grid and the same output file; optionally renders the graph.
 
+#include "batch/picture.h"
 #include "engine/commands.h"
-#include "plot/curve_drawing.h"
-#include "plot/panel_canvas.h"
 
 #include <charconv>
 #include <filesystem>
@@ -177,14 +176,9 @@ int run(const Options &o) {
         return fail(status);
 
     if (o.plot) {
-        PanelCanvas canvas(QSize(o.plotWidth, o.plotHeight));
-        status = redrawInputCurves(s, file, canvas, {}, kept);
+        status = writePicture({&s, &kept, &mean, o.plotWidth, o.plotHeight, *o.plot});
         if (!status.ok())
-            return fail(additionFailure(status, status.subject()));
-        drawMeanCurve(mean, canvas, {});
-        if (!canvas.image().save(QString::fromStdString(*o.plot), "PNG"))
-            return fail(
-                Status::failure(kOutputFailed, "The picture could not be written.", *o.plot));
+            return fail(status);
     }
     return 0;
 }

@@ -50,11 +50,13 @@ Status loadSession(Session &s, const std::vector<CurveFile> &files, RowsBySlot *
 }
 
 // The counting passes and the reading of values of one limit-size file: the addition of the
-// first file to a fresh session.
-void readLimitFile(benchmark::State &state) {
+// first file to a fresh session, the file streamed as the window reads it, or read whole in
+// one go as mergon-batch reads it.
+void readLimitFile(benchmark::State &state, TextFile::Reading reading) {
     const CurveFile &input = inputs->limit.front();
-    TextFile file;
+    TextFile file(reading);
     for (auto _ : state) {
+        file.dropHeldFile(); // every iteration reads the disk (the page cache)
         Session s;
         takeNextSlot(s);
         std::vector<Row> rows;
@@ -240,7 +242,10 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    benchmark::RegisterBenchmark("read_limit_file", readLimitFile)
+    benchmark::RegisterBenchmark("read_limit_file", readLimitFile, TextFile::Reading::Streamed)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("read_limit_file_once", readLimitFile, TextFile::Reading::Whole)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("average_limit_files", averageLimitFiles)
@@ -269,6 +274,13 @@ int main(int argc, char **argv) {
         std::printf("RESULT read_ms_wall %.3f ms\n", r.wallTime);
         std::printf("RESULT read_throughput %.1f MB/s\n", mb / (r.cpuTime / 1e3));
         std::printf("RESULT read_throughput_wall %.1f MB/s\n", mb / (r.wallTime / 1e3));
+    }
+    if (has("read_limit_file_once")) {
+        const auto &r = m.at("read_limit_file_once");
+        const double mb = r.counters.at("input_bytes").value / 1e6;
+        std::printf("RESULT read_once_ms %.3f ms\n", r.cpuTime);
+        std::printf("RESULT read_once_throughput %.1f MB/s\n", mb / (r.cpuTime / 1e3));
+        std::printf("RESULT read_once_throughput_wall %.1f MB/s\n", mb / (r.wallTime / 1e3));
     }
     if (has("average_limit_files")) {
         const auto &a = m.at("average_limit_files");

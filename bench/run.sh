@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Runs the engine and window benchmarks and compares each figure (the median of its
-# repetitions) with its goal. Ends with one line per goal:
+# Runs the engine, window and whole-process benchmarks and compares each figure (the median
+# of its repetitions) with its goal. Ends with one line per goal:
 #   target <name>: <measured> <unit> (goal <comparison> <value>): met|missed
 # and exits non-zero when a goal is missed or a benchmark fails.
 # Usage: bench/run.sh <bin folder>
 #   BENCH_REPETITIONS, WINDOW_REPETITIONS: repetitions of each figure (default 5)
-#   BENCH_CLOCK=cpu|wall: which time judges the engine goals (default cpu: the work on one
-#   core, unaffected by whatever else a shared machine runs; wall time is shown beside it).
+#   PROCESS_REPETITIONS: turns of mergon-batch and the numpy peer (default 9)
+#   PEER_PYTHON: the Python that runs the peer (default: the first of /usr/bin/python3 and
+#   python3 that has numpy)
+#   BENCH_CLOCK=cpu|wall: which time judges the engine and whole-process goals (default cpu:
+#   the work done, unaffected by whatever else a shared machine runs; wall time is shown
+#   beside it).
 #   The window goals are always judged by wall time.
 set -uo pipefail
 
 bin=$(realpath "${1:?usage: $0 <bin folder>}")
 reps=${BENCH_REPETITIONS:-5}
 window_reps=${WINDOW_REPETITIONS:-5}
+process_reps=${PROCESS_REPETITIONS:-9}
+here=$(cd "$(dirname "$0")" && pwd)
 clock=${BENCH_CLOCK:-cpu}
 case "$clock" in
     cpu) sfx="" ;;
@@ -37,6 +43,27 @@ echo "== window, headless ($window_reps repetitions)"
 if ! QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$bin/window_bench" --repetitions="$window_reps" \
         | tee "$log/window.txt"; then
     echo "window_bench failed" >&2
+    failed=1
+fi
+
+# Debian's python3-numpy goes with /usr/bin/python3, which a python3 first on the PATH may
+# not be.
+peer_python=${PEER_PYTHON:-}
+if [ -z "$peer_python" ]; then
+    for candidate in /usr/bin/python3 python3; do
+        if "$candidate" -c 'import numpy' >/dev/null 2>&1; then
+            peer_python=$(command -v "$candidate")
+            break
+        fi
+    done
+fi
+echo "== whole process: mergon-batch against the numpy peer ($process_reps turns, ${peer_python:-no Python with numpy})"
+if [ -z "$peer_python" ]; then
+    echo "no Python with numpy found: make bench installs python3-numpy" >&2
+    failed=1
+elif ! "$bin/process_bench" --batch="$bin/mergon-batch" --python="$peer_python" \
+        --peer="$here/peer_mean.py" --repetitions="$process_reps" | tee "$log/process.txt"; then
+    echo "process_bench failed" >&2
     failed=1
 fi
 
@@ -72,9 +99,10 @@ goal() {
 }
 
 echo
-echo "== figures (medians; engine in CPU time, wall time in brackets; goals judged by $clock time)"
+echo "== figures (medians; engine and processes in CPU time, wall time in brackets; goals judged by $clock time)"
 printf '%-54s %s\n' \
-    "reading one limit-size file (passes + readCurve)" "$(result read_throughput) MB/s, $(result read_ms) ms  [$(result read_throughput_wall) MB/s, $(result read_ms_wall) ms]  goal >= 150 MB/s" \
+    "reading one limit-size file (passes + readCurve)" "$(result read_throughput) MB/s, $(result read_ms) ms  [$(result read_throughput_wall) MB/s, $(result read_ms_wall) ms]  goal >= 500 MB/s" \
+    "  the same, the file read whole (mergon-batch)" "$(result read_once_throughput) MB/s, $(result read_once_ms) ms  [$(result read_once_throughput_wall) MB/s]" \
     "averaging 10 x 32767 lines, 32767 divisions" "$(result averaging) ms  [$(result averaging_wall) ms]  goal < 150 ms" \
     "  of which probe, range, grid and mean" "$(result averaging_mean_part) ms" \
     "  of which the output file" "$(result averaging_output_part) ms" \
@@ -85,10 +113,13 @@ printf '%-54s %s\n' \
     "window: longest event-loop gap while adding" "$(result add_tenth_gap) ms, worst run $(result add_tenth_gap_worst) ms  goal <= 50 ms" \
     "window: Write to File, 32767 divisions, drawn (wall)" "$(result write) ms  goal < 1500 ms" \
     "window: longest event-loop gap while writing" "$(result write_gap) ms, worst run $(result write_gap_worst) ms  goal <= 50 ms" \
-    "window: peak memory (VmHWM)" "$(result peak_memory) MB  goal < 150 MB"
+    "window: peak memory (VmHWM)" "$(result peak_memory) MB  goal < 150 MB" \
+    "mergon-batch, 10 limit files, whole process" "$(result batch_process) ms  [$(result batch_process_wall) ms]" \
+    "numpy peer, same files, whole process" "$(result peer_process) ms  [$(result peer_process_wall) ms]" \
+    "ratio numpy / mergon-batch (median of turns)" "$(result peer_ratio) x  [$(result peer_ratio_wall) x]  goal >= 4 x"
 echo
 
-goal read-throughput "$(result read_throughput$sfx)" MB/s ">=" 150
+goal read-throughput "$(result read_throughput$sfx)" MB/s ">=" 500
 goal averaging "$(result averaging$sfx)" ms "<" 150
 goal baseline-ratio "$(result baseline_ratio$sfx)" x ">=" 100
 goal window-add-tenth "$(result add_tenth)" s "<" 1.5 1000
@@ -96,5 +127,6 @@ goal window-write "$(result write)" s "<" 1.5 1000
 goal event-loop-gap-add "$(result add_tenth_gap)" ms "<=" 50
 goal event-loop-gap-write "$(result write_gap)" ms "<=" 50
 goal memory "$(result peak_memory)" MB "<" 150
+goal batch-vs-numpy "$(result peer_ratio$sfx)" x ">=" 4
 printf '%s\n' "${targets[@]}"
 exit "$failed"
