@@ -103,6 +103,7 @@ echo "== figures (medians; engine and processes in CPU time, wall time in bracke
 printf '%-54s %s\n' \
     "reading one limit-size file (passes + readCurve)" "$(result read_throughput) MB/s, $(result read_ms) ms  [$(result read_throughput_wall) MB/s, $(result read_ms_wall) ms]  goal >= 500 MB/s" \
     "  the same, the file read whole (mergon-batch)" "$(result read_once_throughput) MB/s, $(result read_once_ms) ms  [$(result read_once_throughput_wall) MB/s]" \
+    "  the counting pass alone" "$(result count_throughput) MB/s, $(result count_ms) ms  [$(result count_throughput_wall) MB/s]" \
     "averaging 10 x 32767 lines, 32767 divisions" "$(result averaging) ms  [$(result averaging_wall) ms]  goal < 150 ms" \
     "  of which probe, range, grid and mean" "$(result averaging_mean_part) ms" \
     "  of which the output file" "$(result averaging_output_part) ms" \
