@@ -53,6 +53,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QLabel *greyLabel(const QString &name, const QString &text, Qt::Alignment alignment,
+                      const QRect &twips);
     void createButtons();
     void createSettingGroups();
     void createFileRows();
