@@ -19,7 +19,7 @@ const char *const kProbeFailure =
 } // namespace
 
 class WriteMeanCurveTest : public Form1Fixture {
-protected:
+  protected:
     void loadTwoLines() {
         add(writeCurve("a.txt", {{0, 0}, {1, 1}, {2, 2}}));
         add(writeCurve("b.txt", {{0, 2}, {1, 3}, {2, 4}}));
@@ -65,15 +65,31 @@ TEST_F(WriteMeanCurveTest, DivisionTextsRoundHalfToEven) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
-    loadTwoLines();
+// An output that names an input (typed, derived from a first input called x.mrg, or through a
+// link) is refused before the probe; one the probe cannot open fails there. Either way nothing
+// is written, computed or drawn, and the next write to a good name works.
+TEST_F(WriteMeanCurveTest, UnusableOutputShowsTheBoxAndComputesNothing) {
+    const std::string first = writeCurve("x.mrg", {{0, 0}, {1, 1}, {2, 2}});
+    const std::string second = writeCurve("b.txt", {{0, 2}, {1, 3}, {2, 4}});
+    add(first);
+    add(second);
+    ASSERT_TRUE(messages.empty());
+    ASSERT_EQ(form->Text2[0]->text().toStdString(), first); // the derived name
+    ASSERT_TRUE(QFile::link(QString::fromStdString(second), dir.filePath("link.mrg")));
+    const QByteArray inputs = readAll(first) + readAll(second);
+    const QString refused =
+        "The output file is one of the input files; choose another output file name. (75)";
     struct Case {
         const char *what;
         std::string output;
-        int code;
+        QString text;
     } cases[] = {
-        {"missing folder", path("no/such/folder/out.mrg"), 76},
-        {"a folder in the place of the file", dir.path().toStdString(), 75},
+        {"the derived name", first, refused},
+        {"a typed input", second, refused},
+        {"a link to an input", path("link.mrg"), refused},
+        {"missing folder", path("no/such/folder/out.mrg"), QString(kProbeFailure).arg(76)},
+        {"a folder in the place of the file", dir.path().toStdString(),
+         QString(kProbeFailure).arg(75)},
     };
     // A protected file: read-only for an ordinary user; root may write any ordinary file, but
     // not this attribute file of the kernel.
@@ -83,7 +99,7 @@ TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
         readOnly = "/sys/kernel/notes";
     std::vector<Case> all(std::begin(cases), std::end(cases));
     if (QFile::exists(QString::fromStdString(readOnly)))
-        all.push_back({"a read-only file", readOnly, 70});
+        all.push_back({"a read-only file", readOnly, QString(kProbeFailure).arg(70)});
     for (const Case &c : all) {
         SCOPED_TRACE(c.what);
         messages.clear();
@@ -91,12 +107,20 @@ TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
         form->Command1->click();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].title, "Error");
-        EXPECT_EQ(messages[0].text, QString::fromUtf8(kProbeFailure).arg(c.code));
+        EXPECT_EQ(messages[0].text, c.text);
         EXPECT_TRUE(status().isEmpty());
-        EXPECT_EQ(form->session().commonXMin, -999999.0f); // nothing computed
+        EXPECT_EQ(readAll(first) + readAll(second), inputs);
+        EXPECT_EQ(form->session().commonXMin, Session().commonXMin); // nothing computed
         EXPECT_EQ(form->session().outputFileName, c.output);
         EXPECT_EQ(countRed(form->Picture1->canvas().image()), 0);
     }
+
+    messages.clear();
+    form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
+    form->Command1->click();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(status(), "Finish");
+    EXPECT_EQ(readAll(path("out.mrg")).count("\r\n"), 1 + 101);
 }
 
 TEST_F(WriteMeanCurveTest, FailuresAfterTheProbeLeaveOnlyTheTestLine) {
