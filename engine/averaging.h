@@ -16,9 +16,11 @@
 namespace mergon {
 
 struct MeanCurve {
-    std::vector<float> x;                    // gridX(0..divisionCount)
-    std::vector<double> y;                   // mean y at each grid x
-    std::vector<PointStatistics> statistics; // the spread at each grid x, when asked for
+    std::vector<float> x;  // gridX(0..divisionCount)
+    std::vector<double> y; // mean y at each grid x
+
+    // The spread at each grid x, when asked for.
+    std::vector<PointStatistics> statistics;
 };
 
 // Writes "Test output" to the output file and closes it: codes kPermissionDenied,

@@ -43,8 +43,8 @@ Status additionFailure(const Status &status, const std::string &path) {
     return Status::failure(status.code(), additionFailureText(status.code()), path);
 }
 
-Status addInputFile(Session &s, TextFile &file, const std::string &path, const SettingTexts &texts,
-                    std::vector<Row> &rows) {
+Status addInputFile(Session &s, TextFile &file, const std::string &path,
+                    const SettingTexts &texts, std::vector<Row> &rows) {
     const int k = s.fileCount;
     s.chosenFileName = path;
     if (k == 1)

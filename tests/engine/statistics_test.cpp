@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -53,49 +54,34 @@ const Curve kA{{0, 1}, {1, 2}, {2, 3}}, kB{{0, 2}, {1, 4}, {2, 0}}, kC{{0, 3}, {
     kShortC{{0, 3}, {1, 3}};
 
 TEST(Statistics, WorkedOutByHandOverTheCommonAndTheUnionRange) {
-    struct Point {
-        double mean, sd, se;
-        int n;
-        double min, max;
+    // At x 0, 0.5, 1, 1.5, 2: mean, sd, se, n, min, max; both cases share the first three.
+    using Points = std::vector<std::array<double, 6>>;
+    // clang-format off
+    const Points head{{2, 1, 0.5773502692, 3, 1, 3}, {2.5, 0.8660254038, 0.5, 3, 1.5, 3},
+                      {3, 1, 0.5773502692, 3, 2, 4}};
+    const struct { const char *what; std::vector<Curve> curves; GridRange range; Points tail; }
+        cases[] = {
+        {"three curves; x 0.5 and 1.5 interpolated", {kA, kB, kC}, GridRange::kCommon,
+         {{3, 1.3228756555, 0.7637626158, 3, 2, 4.5}, {3, 3, 1.7320508076, 3, 0, 6}}},
+        {"C stops at x 1: beyond it two curves, divided by two", {kA, kB, kShortC},
+         GridRange::kUnion, {{2.25, 0.3535533906, 0.25, 2, 2, 2.5}, {1.5, 2.1213203436, 1.5, 2, 0, 3}}},
     };
-    const struct {
-        const char *what;
-        std::vector<Curve> curves;
-        GridRange range;
-        std::vector<Point> points;
-    } cases[] = {
-        {"three curves; x 0.5 and 1.5 interpolated",
-         {kA, kB, kC},
-         GridRange::kCommon,
-         {{2, 1, 0.5773502692, 3, 1, 3},
-          {2.5, 0.8660254038, 0.5, 3, 1.5, 3},
-          {3, 1, 0.5773502692, 3, 2, 4},
-          {3, 1.3228756555, 0.7637626158, 3, 2, 4.5},
-          {3, 3, 1.7320508076, 3, 0, 6}}},
-        {"C stops at x 1: beyond it two curves, divided by two",
-         {kA, kB, kShortC},
-         GridRange::kUnion,
-         {{2, 1, 0.5773502692, 3, 1, 3},
-          {2.5, 0.8660254038, 0.5, 3, 1.5, 3},
-          {3, 1, 0.5773502692, 3, 2, 4},
-          {2.25, 0.3535533906, 0.25, 2, 2, 2.5},
-          {1.5, 2.1213203436, 1.5, 2, 0, 3}}},
-    };
+    // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         MeanCurve mean;
         ASSERT_TRUE(averageCurves(dir, c.curves, "4", {c.range, true, {}}, mean).ok());
-        ASSERT_EQ(mean.statistics.size(), c.points.size());
-        for (size_t j = 0; j < c.points.size(); ++j) {
-            const Point &want = c.points[j];
+        ASSERT_EQ(mean.statistics.size(), 5u);
+        for (size_t j = 0; j < 5; ++j) {
+            const auto &want = j < 3 ? head[j] : c.tail[j - 3];
             const PointStatistics &got = mean.statistics[j];
             SCOPED_TRACE("x " + std::to_string(mean.x[j]));
-            EXPECT_EQ(mean.x[j], 0.5f * static_cast<float>(j));
-            EXPECT_DOUBLE_EQ(mean.y[j], want.mean);
-            EXPECT_NEAR(got.sd, want.sd, 1e-9);
-            EXPECT_NEAR(got.se, want.se, 1e-9);
-            EXPECT_EQ(std::tuple(got.n, got.min, got.max), std::tuple(want.n, want.min, want.max));
+            EXPECT_EQ(std::tuple(mean.x[j], mean.y[j], got.n, got.min, got.max),
+                      std::tuple(0.5f * static_cast<float>(j), want[0], static_cast<int>(want[3]),
+                                 want[4], want[5]));
+            EXPECT_NEAR(got.sd, want[1], 1e-9);
+            EXPECT_NEAR(got.se, want[2], 1e-9);
         }
     }
 }
@@ -123,12 +109,6 @@ TEST(Statistics, TableBytesWithEmptySpreadWhereOneCurveContributes) {
                                                 "3,1,4,1.4142135623730951,1,2,3,5\r\n"
                                                 "4,1.5,4,,,1,4,4\r\n"
                                                 "5,2,5,,,1,5,5\r\n");
-    EXPECT_EQ(readBytes(dir.file("out.mrg")), std::string(kOutputHeader) +
-                                                  "\r\n 1             0             2 "
-                                                  "\r\n 2             .5            3 "
-                                                  "\r\n 3             1             4 "
-                                                  "\r\n 4             1.5           4 "
-                                                  "\r\n 5             2             5 \r\n");
 }
 
 // Rows 0.1 to 0.7 put the last grid x of 100 divisions just above 0.7.
@@ -145,50 +125,28 @@ TEST(Statistics, TheUnionsLastPointCountsForEveryCurveEndingThere) {
 
 TEST(Statistics, RefusalsAndFailuresLeaveNoTable) {
     TempDir dir;
-    const std::string table = dir.file("stats.csv");
-    const struct {
-        const char *what;
-        std::string statisticsPath;
-        std::vector<Curve> curves;
-        int code;
-        std::string message; // part of the failure's message
-        bool outputWritten;
-    } cases[] = {
-        {"over an input file",
-         dir.file("in2.txt"),
-         {kA, kB},
-         kOutputFailed,
-         statisticsOverwriteText(kOutputFailed),
-         false},
-        {"over the output file",
-         dir.file("./out.mrg"),
-         {kA, kB},
-         kOutputFailed,
-         statisticsOverwriteText(kOutputFailed),
-         false},
-        {"a gap between the curves",
-         table,
-         {kShortC, {{1.75, 0}, {2, 1}}},
-         kInvalidArgument,
-         "No input file covers x = 1.5, so there is nothing to average there. (5)",
-         false},
-        {"a folder that does not exist",
-         dir.file("none/stats.csv"),
-         {kA, kB},
-         kPathNotFound,
-         "none/stats.csv",
-         true},
+    const std::string table = dir.file("stats.csv"), refused = statisticsOverwriteText(75);
+    // The statistics path, the curves, the failure's code and part of its message, and
+    // whether the output file was written.
+    // clang-format off
+    const std::tuple<std::string, std::vector<Curve>, int, std::string, bool> cases[] = {
+        {dir.file("in2.txt"), {kA, kB}, kOutputFailed, refused, false},
+        {dir.file("./out.mrg"), {kA, kB}, kOutputFailed, refused, false},
+        {table, {kShortC, {{1.75, 0}, {2, 1}}}, kInvalidArgument,
+         "No input file covers x = 1.5, so there is nothing to average there. (5)", false},
+        {dir.file("none/stats.csv"), {kA, kB}, kPathNotFound, "none/stats.csv", true},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
+    // clang-format on
+    for (const auto &[path, curves, code, message, outputWritten] : cases) {
+        SCOPED_TRACE(path);
         std::filesystem::remove(dir.file("out.mrg"));
         MeanCurve mean;
         const Status status =
-            averageCurves(dir, c.curves, "4", {GridRange::kUnion, false, c.statisticsPath}, mean);
-        EXPECT_EQ(status.code(), c.code);
-        EXPECT_NE(status.message().find(c.message), std::string::npos) << status.message();
+            averageCurves(dir, curves, "4", {GridRange::kUnion, false, path}, mean);
+        EXPECT_EQ(status.code(), code);
+        EXPECT_NE(status.message().find(message), std::string::npos) << status.message();
         EXPECT_FALSE(std::filesystem::exists(table));
-        EXPECT_EQ(readBytes(dir.file("out.mrg")).starts_with(kOutputHeader), c.outputWritten);
+        EXPECT_EQ(readBytes(dir.file("out.mrg")).starts_with(kOutputHeader), outputWritten);
     }
 }
 
