@@ -3,7 +3,11 @@
 
 #include "engine/commands.h"
 #include "plot/curve_drawing.h"
+#include "plot/figure_file.h"
 #include "plot/panel_canvas.h"
+#include "plot/paper_figure.h"
+
+#include <QGuiApplication>
 
 #include <charconv>
 #include <filesystem>
@@ -21,14 +25,50 @@ namespace {
 const char *const kUsage =
     "usage: mergon-batch [--x-column N] [--y-column N] [--x-coefficient V]\n"
     "                    [--y-coefficient V] [--skip-lines N] [--weight V] FILE ...\n"
-    "                    [--divisions N] [--output PATH] [--plot PNG] [--plot-size WxH]\n"
-    "                    [--verbose] [--help]\n"
+    "                    [--divisions N] [--output PATH] [--range common|union]\n"
+    "                    [--statistics PATH] [--plot PATH] [--plot-style panel|paper]\n"
+    "                    [--band sd|se|none] [--plot-size WxH] [--verbose] [--help]\n"
     "\n"
-    "Averages 2 to 10 curves on an even grid over the x range they all cover and writes\n"
-    "the mean as a numbered table. The per-file options apply to the files named after\n"
+    "Averages 2 to 10 curves on an even grid over the x range they all cover (or, with\n"
+    "--range union, any of them covers) and writes the mean as a numbered table, optionally\n"
+    "with its statistics and a graph. The per-file options apply to the files named after\n"
     "them until given again. Defaults: x column 5, y column 6, coefficients 1, skip lines 3,\n"
     "weight 1.0, divisions 100; the output is the first file's path with its last three\n"
     "characters replaced by \"mrg\".\n";
+
+// What --help adds to the usage.
+const char *const kOptionHelp =
+    "\n"
+    "  --range common|union\n"
+    "      common (the default): the grid spans the x range every file covers. union: it\n"
+    "      spans from the smallest to the largest x of any file, and each grid point is the\n"
+    "      mean of the files whose own x range holds it; a point that no file reaches is an\n"
+    "      error (5).\n"
+    "  --statistics PATH\n"
+    "      also writes a CSV table (CR LF line ends) after the output file:\n"
+    "      number,x,mean,sd,se,n,min,max with, at every grid point, the number of files that\n"
+    "      contribute (n), the sample standard deviation of their values (sd, divisor n - 1),\n"
+    "      the standard error sd / sqrt(n) (se; both empty where n is 1) and the smallest\n"
+    "      and largest value. x and mean are the output file's values; every number is the\n"
+    "      shortest text that reads back to the same value. It may not be an input file or\n"
+    "      the output file (75).\n"
+    "  --plot PATH\n"
+    "      draws the graph to PATH, a PNG or an SVG file by its extension.\n"
+    "  --plot-style panel|paper\n"
+    "      panel (the default): the window's graph panel, pixel for pixel (in an SVG file as\n"
+    "      an embedded picture). paper: a figure for a publication, with a frame fitted to\n"
+    "      the data, numbered axes, the input curves in light grey and the mean in red over\n"
+    "      a shaded band.\n"
+    "  --band sd|se|none\n"
+    "      the paper figure's band: mean +- standard deviation (the default), mean +-\n"
+    "      standard error, or none.\n"
+    "  --plot-size WxH\n"
+    "      the size in pixels (PNG) or points (SVG); 329x217 for panel, 1200x800 for paper.\n"
+    "  --verbose\n"
+    "      reports each file and the grid on standard output.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the data or the output fail (the message ends with\n"
+    "the failure's code), 2 for a usage error.\n";
 
 struct InputFile {
     std::string path;
@@ -39,8 +79,13 @@ struct Options {
     std::vector<InputFile> files;
     std::string divisions = "100";
     std::optional<std::string> output;
+    std::optional<std::string> statistics;
+    GridRange range = GridRange::kCommon;
     std::optional<std::string> plot;
-    int plotWidth = 329, plotHeight = 217; // the graph panel's size
+    FigureFormat plotFormat = FigureFormat::kPng;
+    bool paper = false; // the publication figure instead of the graph panel
+    BandKind band = BandKind::kSd;
+    std::optional<QSize> plotSize; // else the style's default
     bool verbose = false;
     bool help = false;
 };
@@ -58,17 +103,28 @@ std::optional<int> plotDimension(std::string_view text) {
     return value;
 }
 
-bool parsePlotSize(std::string_view text, int &width, int &height) {
+std::optional<QSize> parsePlotSize(std::string_view text) {
     const size_t x = text.find('x');
     if (x == std::string_view::npos)
-        return false;
+        return std::nullopt;
     const std::optional<int> w = plotDimension(text.substr(0, x));
     const std::optional<int> h = plotDimension(text.substr(x + 1));
     if (!w || !h)
-        return false;
-    width = *w;
-    height = *h;
-    return true;
+        return std::nullopt;
+    return QSize(*w, *h);
+}
+
+// The value of a choice option among its named values.
+template <typename Value>
+Value choice(const std::string &option, const std::string &text,
+             const std::vector<std::pair<std::string, Value>> &values) {
+    std::string names;
+    for (const auto &[name, value] : values) {
+        if (name == text)
+            return value;
+        names += (names.empty() ? "" : "|") + name;
+    }
+    throw UsageError{option + " takes " + names + ", not \"" + text + "\""};
 }
 
 // The per-file options: each sets a setting of the files named after it.
@@ -113,12 +169,29 @@ Options parse(int argc, char **argv) {
             o.divisions = takeValue();
         } else if (arg == "--output") {
             o.output = takeValue();
+        } else if (arg == "--statistics") {
+            o.statistics = takeValue();
+        } else if (arg == "--range") {
+            o.range = choice<GridRange>(
+                arg, takeValue(), {{"common", GridRange::kCommon}, {"union", GridRange::kUnion}});
         } else if (arg == "--plot") {
             o.plot = takeValue();
+            const std::optional<FigureFormat> format =
+                figureFormatOf(QString::fromStdString(*o.plot));
+            if (!format)
+                throw UsageError{"--plot writes a .png or an .svg file, not \"" + *o.plot + "\""};
+            o.plotFormat = *format;
+        } else if (arg == "--plot-style") {
+            o.paper = choice<bool>(arg, takeValue(), {{"panel", false}, {"paper", true}});
+        } else if (arg == "--band") {
+            o.band = choice<BandKind>(
+                arg, takeValue(),
+                {{"sd", BandKind::kSd}, {"se", BandKind::kSe}, {"none", BandKind::kNone}});
         } else if (arg == "--plot-size") {
             std::string size = takeValue();
-            if (!parsePlotSize(size, o.plotWidth, o.plotHeight))
-                throw UsageError{"--plot-size takes WIDTHxHEIGHT in pixels, not \"" + size + "\""};
+            o.plotSize = parsePlotSize(size);
+            if (!o.plotSize)
+                throw UsageError{"--plot-size takes WIDTHxHEIGHT, not \"" + size + "\""};
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             throw UsageError{"unknown option " + arg};
         } else {
@@ -148,15 +221,46 @@ int fail(const Status &status) {
     return 1;
 }
 
+// Writes the graph panel or the paper figure to the plot file.
+Status writePlot(const Options &o, const Session &s, TextFile &file,
+                 const std::vector<std::vector<Row>> &inputs, const MeanCurve &mean) {
+    const QString path = QString::fromStdString(*o.plot);
+    bool written = false;
+    if (o.paper) {
+        const QSize size = o.plotSize.value_or(QSize(1200, 800));
+        written = writeFigure(path, o.plotFormat, size, [&](QPainter &painter) {
+            drawPaperFigure(painter, size, inputs, mean, o.band);
+        });
+    } else {
+        PanelCanvas canvas(o.plotSize.value_or(QSize(329, 217))); // the graph panel's size
+        Status status = redrawInputCurves(s, file, canvas, {});
+        if (!status.ok())
+            return additionFailure(status, status.subject());
+        drawMeanCurve(mean, canvas, {});
+        if (o.plotFormat == FigureFormat::kPng)
+            written = canvas.image().save(path, "PNG");
+        else
+            written = writeFigure(path, o.plotFormat, canvas.size(), [&](QPainter &painter) {
+                painter.drawImage(0, 0, canvas.image());
+            });
+    }
+    if (!written)
+        return Status::failure(kOutputFailed, "The picture could not be written.", *o.plot);
+    return Status::success();
+}
+
 int run(const Options &o) {
     Session s;
     TextFile file;
     std::vector<Row> rows;
+    std::vector<std::vector<Row>> inputs; // each file's rows, kept for the paper figure
     for (const InputFile &input : o.files) {
         const int k = takeNextSlot(s);
         Status status = addInputFile(s, file, fullPath(input.path), input.settings, rows);
         if (!status.ok())
             return fail(status);
+        if (o.plot && o.paper)
+            inputs.push_back(rows);
         if (o.verbose)
             std::cout << s.fileNames[k] << ": " << s.lineCount[k] << " lines, "
                       << s.fieldsPerLine[k] << " fields per line, x from " << s.fileXMin[k]
@@ -166,22 +270,34 @@ int run(const Options &o) {
     MeanCurve mean;
     WriteHooks hooks;
     if (o.verbose)
-        hooks.beforeWriting = [&s](const MeanCurve &) {
-            std::cout << "common range " << s.commonXMin << " to " << s.commonXMax << ", "
-                      << s.divisionCount << " divisions, step " << s.xStep << "\n";
+        hooks.beforeWriting = [&s, &o](const MeanCurve &curve) {
+            if (o.range == GridRange::kUnion)
+                std::cout << "union range " << curve.x.front() << " to " << curve.x.back();
+            else
+                std::cout << "common range " << s.commonXMin << " to " << s.commonXMax;
+            std::cout << ", " << s.divisionCount << " divisions, step " << s.xStep << "\n";
         };
-    Status status = writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean, hooks);
+    MeanOptions options;
+    options.range = o.range;
+    options.statistics = o.plot && o.paper && o.band != BandKind::kNone;
+    if (o.statistics)
+        options.statisticsPath = fullPath(*o.statistics);
+    Status status =
+        writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean, hooks, options);
     if (!status.ok())
         return fail(status);
 
     if (o.plot) {
-        PanelCanvas canvas(QSize(o.plotWidth, o.plotHeight));
-        status = redrawInputCurves(s, file, canvas, {});
+        // The paper figure sets its numbers in a font: that takes a (display-less) application.
+        static int argc = 3;
+        static char name[] = "mergon-batch", option[] = "-platform", platform[] = "offscreen";
+        static char *argv[] = {name, option, platform, nullptr};
+        std::optional<QGuiApplication> application;
+        if (o.paper)
+            application.emplace(argc, argv);
+        status = writePlot(o, s, file, inputs, mean);
         if (!status.ok())
-            return fail(additionFailure(status, status.subject()));
-        drawMeanCurve(mean, canvas, {});
-        if (!canvas.image().save(QString::fromStdString(*o.plot), "PNG"))
-            return fail(Status::failure(kOutputFailed, "The picture could not be written.", *o.plot));
+            return fail(status);
     }
     return 0;
 }
@@ -197,7 +313,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     if (options.help) {
-        std::cout << kUsage;
+        std::cout << kUsage << kOptionHelp;
         return 0;
     }
     return run(options);

@@ -3,6 +3,7 @@
 #include "engine/number_text.h"
 #include "engine/setting_value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -32,6 +33,52 @@ Status naming(const Status &status, const std::string &path, const std::string &
     if (message.back() != '.')
         message += '.';
     return Status::failure(status.code(), message, path);
+}
+
+// Adds one file's values to the grid points of its span, and to their statistics when kept.
+void addCurveOnSpan(const std::vector<Row> &rows, MeanCurve &out, const GridSpan &span,
+                    std::vector<RunningStatistics> &spread) {
+    if (span.first > span.last)
+        return;
+    const bool whole = span.first == 0 && span.last + 1 == out.x.size();
+    const auto from = static_cast<std::ptrdiff_t>(span.first);
+    const auto to = static_cast<std::ptrdiff_t>(span.last) + 1;
+    std::vector<float> spanX;
+    if (whole) {
+        addCurveToGrid(rows, out.x, out.y);
+    } else {
+        spanX.assign(out.x.begin() + from, out.x.begin() + to);
+        std::vector<double> spanY(out.y.begin() + from, out.y.begin() + to);
+        addCurveToGrid(rows, spanX, spanY);
+        std::copy(spanY.begin(), spanY.end(), out.y.begin() + from);
+    }
+    if (spread.empty())
+        return;
+    const std::vector<double> values = curveValuesOnGrid(rows, whole ? out.x : spanX);
+    for (size_t j = 0; j < values.size(); ++j)
+        spread[span.first + j].add(values[j]);
+}
+
+// How many files contribute to each grid point.
+std::vector<int> contributions(const std::vector<GridSpan> &spans, size_t pointCount) {
+    std::vector<int> count(pointCount, 0);
+    for (const GridSpan &span : spans)
+        for (size_t j = span.first; j <= span.last && j < pointCount; ++j)
+            ++count[j];
+    return count;
+}
+
+Status finishStatistics(const std::vector<RunningStatistics> &spread, MeanCurve &out) {
+    out.statistics.reserve(spread.size());
+    for (size_t j = 0; j < spread.size(); ++j) {
+        out.statistics.push_back(spread[j].result());
+        const PointStatistics &point = out.statistics.back();
+        if (point.n > 1 && !std::isfinite(point.sd))
+            return Status::failure(
+                kTooLarge, "The standard deviation at x = " + singleText(out.x[j]).substr(1) +
+                               " is too large to be computed.");
+    }
+    return Status::success();
 }
 
 } // namespace
@@ -123,13 +170,23 @@ void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &grid
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
                         const std::function<void()> &afterFile) {
+    return computeMeanCurve(file, session, out, afterFile, MeanOptions{});
+}
+
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
+                        const std::function<void()> &afterFile, const MeanOptions &options) {
     if (session.fileCount < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.divisionCount < 1)
         return Status::failure(kInvalidArgument, "The number of divisions has not been set.");
 
-    out.x = makeGridX(session.commonXMin, session.xStep, session.divisionCount);
+    out.x = makeGridX(gridStart(session, options.range), session.xStep, session.divisionCount);
     out.y.assign(out.x.size(), 0.0);
+    out.statistics.clear();
+    std::vector<GridSpan> spans;
+    if (Status status = contributingSpans(session, options.range, out.x, spans); !status.ok())
+        return status;
+    std::vector<RunningStatistics> spread(options.statistics ? out.x.size() : 0);
 
     std::vector<Row> rows;
     for (int i = 1; i <= session.fileCount; ++i) {
@@ -139,19 +196,19 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
             file.closeAll();
             return naming(status, session.chosenFileName, "Could not read the input file");
         }
-        addCurveToGrid(rows, out.x, out.y);
+        addCurveOnSpan(rows, out, spans[static_cast<size_t>(i - 1)], spread);
         if (afterFile)
             afterFile();
     }
 
-    const double divisor = session.fileCount;
+    const std::vector<int> divisors = contributions(spans, out.x.size());
     for (size_t j = 0; j < out.y.size(); ++j) {
-        out.y[j] /= divisor;
+        out.y[j] /= divisors[j];
         if (!std::isfinite(out.y[j]))
             return Status::failure(kTooLarge, "The mean at x = " + singleText(out.x[j]).substr(1) +
                                                   " is too large to be computed.");
     }
-    return Status::success();
+    return finishStatistics(spread, out);
 }
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {

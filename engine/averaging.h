@@ -4,6 +4,7 @@
 
 #include "engine/reader.h"
 #include "engine/session.h"
+#include "engine/statistics.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
 
@@ -17,6 +18,9 @@ namespace mergon {
 struct MeanCurve {
     std::vector<float> x;  // gridX(0..divisionCount)
     std::vector<double> y; // mean y at each grid x
+
+    // The spread at each grid x, when asked for.
+    std::vector<PointStatistics> statistics;
 };
 
 // Writes "Test output" to the output file and closes it: codes kPermissionDenied,
@@ -46,6 +50,11 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out);
 // The same, with `afterFile` run after each file has been read (the window yields there).
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
                         const std::function<void()> &afterFile);
+// The same over the range of `options`, where each grid point divides by the files that
+// contribute to it, and with the statistics when they are asked for. The default options give
+// the mean above, to the bit.
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
+                        const std::function<void()> &afterFile, const MeanOptions &options);
 
 // The header and one line per grid point, CR LF after each.
 Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve);

@@ -68,20 +68,28 @@ bool isInputFile(const Session &s, const std::string &path) {
 }
 
 Status writeMean(Session &s, TextFile &file, const std::string &outputName,
-                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks) {
+                 std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks,
+                 const MeanOptions &options) {
     s.outputFileName = outputName;
     if (isInputFile(s, outputName))
         return failed(file, kOutputFailed, outputIsInputText(kOutputFailed), outputName);
+    const std::string &statisticsPath = options.statisticsPath;
+    if (!statisticsPath.empty() &&
+        (isInputFile(s, statisticsPath) || sameFile(statisticsPath, outputName)))
+        return failed(file, kOutputFailed, statisticsOverwriteText(kOutputFailed), statisticsPath);
     Status status = probeOutput(file, outputName);
     if (!status.ok())
         return failed(file, status.code(), probeFailureText(status.code()), outputName);
 
     narrowCommonRange(s);
-    status = prepareGrid(s, divisionText);
+    status = options.range == GridRange::kUnion ? prepareUnionGrid(s, divisionText)
+                                                : prepareGrid(s, divisionText);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()), {});
 
-    status = computeMeanCurve(file, s, mean, hooks.afterFile);
+    MeanOptions computing = options;
+    computing.statistics = options.statistics || !statisticsPath.empty();
+    status = computeMeanCurve(file, s, mean, hooks.afterFile, computing);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       status.subject());
@@ -92,6 +100,11 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       outputName);
+    if (!statisticsPath.empty())
+        status = writeStatisticsFile(file, statisticsPath, mean);
+    if (!status.ok())
+        return failed(file, status.code(), failureText(status.message(), status.code()),
+                      statisticsPath);
     return status;
 }
 

@@ -23,6 +23,13 @@ inline std::string outputIsInputText(int code) {
            std::to_string(code) + ")";
 }
 
+// The statistics table was to be written over an input file or the output file.
+inline std::string statisticsOverwriteText(int code) {
+    return "The statistics file is one of the input files or the output file; choose another "
+           "name for it. (" +
+           std::to_string(code) + ")";
+}
+
 // Any other failure: its own sentence, then the code.
 inline std::string failureText(const std::string &message, int code) {
     return message + " (" + std::to_string(code) + ")";

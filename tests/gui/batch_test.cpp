@@ -4,6 +4,9 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QXmlStreamReader>
+
+#include <cstdlib>
 
 using namespace mergon;
 
@@ -90,6 +93,8 @@ TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
         {"one file", {A}, 2, "usage:"},
         {"unknown option", {"--colour", A, B}, 2, "unknown option --colour"},
         {"bad plot size", {A, B, "--plot-size", "big"}, 2, "--plot-size"},
+        {"plot neither PNG nor SVG", {A, B, "--plot", "graph.jpg"}, 2, "--plot writes a .png"},
+        {"unknown range", {A, B, "--range", "all"}, 2, "--range takes common|union"},
         {"missing input", {A, QString::fromStdString(path("none.txt"))}, 1,
          QString::fromStdString(path("none.txt")) +
              ": This file includes error data or you may mistake column or skip indication. (53)"},
@@ -109,6 +114,7 @@ TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
     Result help = runBatch({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("usage: mergon-batch"));
+    EXPECT_TRUE(help.out.contains("--statistics PATH"));
 }
 
 TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {
@@ -128,4 +134,90 @@ TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {
                   "--plot-size", "640x480", "--output", QString::fromStdString(path("p.mrg"))});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(QImage(png).size(), QSize(640, 480));
+}
+
+// Three lines y = x, x + 2, x + 10 over x 0 to 10: the mean is x + 4, the standard deviation
+// sqrt(28) = 5.2915 and the standard error 3.0551 everywhere. The frame's inner edges, found
+// from the centre outwards, lie at the data's extent (band included) widened by 5 %.
+TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
+    QStringList arguments{"--plot-style", "paper", "--output",
+                          QString::fromStdString(path("p.mrg"))};
+    for (double offset : {0.0, 2.0, 10.0})
+        arguments << QString::fromStdString(
+            writeCurve(QStringLiteral("line%1.txt").arg(offset), {{0, offset}, {10, 10 + offset}}));
+    const struct {
+        const char *band;
+        double halfWidth, yLow; // yLow: the lowest y drawn; the highest is 20
+    } cases[] = {{"sd", 5.2915026, 4 - 5.2915026}, {"se", 3.0550505, 0}, {"none", 0, 0}};
+    const QString png = QString::fromStdString(path("paper.png"));
+    for (const auto &band : cases) {
+        SCOPED_TRACE(band.band);
+        Result r = runBatch(arguments + QStringList{"--plot", png, "--band", band.band});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QImage image(png);
+        auto walk = [&](QPoint p, QPoint step) { // to the last pixel before the dark frame
+            while (QColor(image.pixel(p + step)).value() > 100)
+                p += step;
+            return p;
+        };
+        const QPoint centre(image.width() / 2, image.height() / 2);
+        const int left = walk(centre, {-1, 0}).x(), right = walk(centre, {1, 0}).x();
+        const int top = walk(centre, {0, -1}).y(), bottom = walk(centre, {0, 1}).y();
+        const double margin = (20 - band.yLow) / 20;
+        auto row = [&](double y) {
+            return top + (20 + margin - y) / (20 - band.yLow + 2 * margin) * (bottom - top);
+        };
+        const int column = qRound(left + 5.5 / 11 * (right - left)); // x 5: the mean is 9
+        double red = 0, redRows = 0, pink = 0, pinkRows = 0;
+        for (int y = top; y <= bottom; ++y) {
+            const QColor p = image.pixelColor(column, y);
+            if (p == QColor(255, 0, 0))
+                red += 1, redRows += y;
+            if (p.red() == 255 && std::abs(p.green() - 205) <= 2 && p.green() == p.blue())
+                pink += 1, pinkRows += y; // the band over white
+        }
+        EXPECT_NEAR(redRows / red, row(9), 2.0);
+        EXPECT_NEAR(pink, row(9 - band.halfWidth) - row(9 + band.halfWidth), 12);
+        if (pink > 0) {
+            EXPECT_NEAR(pinkRows / pink, row(9), 6.0);
+        }
+    }
+}
+
+// The paper figure as SVG: one path per input curve (grey), one for the mean (red), one for
+// the band, in a page of points; the panel as SVG holds the panel's picture.
+TEST_F(BatchTest, SvgFiguresParseAndHoldOnePathPerCurve) {
+    const QString svg = QString::fromStdString(path("figure.svg"));
+    for (QString style : {"paper", "panel"}) {
+        SCOPED_TRACE(style.toStdString());
+        Result r = runBatch({QString::fromStdString(a), QString::fromStdString(b), "--plot", svg,
+                             "--plot-style", style, "--plot-size", "600x400", "--output",
+                             QString::fromStdString(path("s.mrg"))});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        QFile file(svg);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QMap<QString, int> elements; // paths by the colour of their group, images, the page
+        QString colour;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const auto value = [&](const char *name) {
+                return xml.attributes().value(name).toString();
+            };
+            if (xml.name() == QLatin1String("svg"))
+                elements[value("width") + " " + value("viewBox")] = 1;
+            else if (xml.name() == QLatin1String("g") && !value("stroke").isEmpty())
+                colour = value("stroke") == "none" ? "fill " + value("fill") : value("stroke");
+            else if (xml.name() == QLatin1String("path") || xml.name() == QLatin1String("image"))
+                ++elements[xml.name() == QLatin1String("image") ? "image" : colour];
+        }
+        ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        QMap<QString, int> expected{{"211.667mm 0 0 600 400", 1}}; // 600 points
+        if (style == "paper")
+            expected.insert({{"#aaaaaa", 2}, {"#ff0000", 1}, {"fill #ff0000", 1}});
+        else
+            expected["image"] = 1;
+        EXPECT_EQ(elements, expected);
+    }
 }
