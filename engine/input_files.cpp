@@ -62,12 +62,14 @@ Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
 Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t) {
     if (t.xName.empty() && t.yName.empty())
         return Status::success();
+    const auto slot = static_cast<std::size_t>(k);
+    const std::string &path = s.fileNames[slot];
     std::vector<std::string> names;
-    Status status = readHeaderNames(file, s.fileNames[k], s.skipLines[k], s.readingRules[k], names);
+    Status status = readHeaderNames(file, path, s.skipLines[slot], s.readingRules[slot], names);
     if (!status.ok())
         return status;
-    const std::pair<const std::string &, int16_t &> named[] = {{t.xName, s.xColumn[k]},
-                                                               {t.yName, s.yColumn[k]}};
+    const std::pair<const std::string &, int16_t &> named[] = {{t.xName, s.xColumn[slot]},
+                                                               {t.yName, s.yColumn[slot]}};
     for (const auto &[name, column] : named) {
         if (name.empty())
             continue;
@@ -75,7 +77,7 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
         const bool missing = found == names.end();
         if (missing || std::find(found + 1, names.end(), name) != names.end())
             return Status::failure(kInvalidArgument,
-                                   columnNameText(name, s.fileNames[k], missing, kInvalidArgument));
+                                   columnNameText(name, path, missing, kInvalidArgument));
         const auto number = toInt16(static_cast<double>(found - names.begin() + 1));
         if (!number)
             return Status::failure(kTooLarge, "a named column does not fit its field");

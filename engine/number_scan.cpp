@@ -99,15 +99,11 @@ NumberError convertNumber(const char *begin, const char *end, bool exponentD, do
     return convertByScan(begin, end, '.', value);
 }
 
-NumberError convertNumber(const char *begin, const char *end, bool exponentD, char decimalMark,
-                          double &value) {
-    if (decimalMark == '.')
-        return convertNumber(begin, end, exponentD, value);
-    // from_chars knows only the point: a number with another mark is always copied.
-    if (convertExactly<','>(begin, end, value) ||
-        convertCopy(begin, end, exponentD, decimalMark, value))
+NumberError convertCommaNumber(const char *begin, const char *end, bool exponentD, double &value) {
+    // from_chars knows only the point: a number with a comma is always copied.
+    if (convertExactly<','>(begin, end, value) || convertCopy(begin, end, exponentD, ',', value))
         return NumberError::None;
-    return convertByScan(begin, end, decimalMark, value);
+    return convertByScan(begin, end, ',', value);
 }
 
 NumberError NumberScan::convert(double &value) const {

@@ -27,9 +27,14 @@ NumberScanResult scanNumber(const char *first, const char *last, double &value,
 // The value of [begin, end), which holds exactly one complete number written with a decimal
 // point; exponentD tells whether its exponent is written with D or d.
 NumberError convertNumber(const char *begin, const char *end, bool exponentD, double &value);
-// The same for a number written with the given decimal mark.
-NumberError convertNumber(const char *begin, const char *end, bool exponentD, char decimalMark,
-                          double &value);
+// The same for a number written with a decimal comma.
+NumberError convertCommaNumber(const char *begin, const char *end, bool exponentD, double &value);
+// The same for a number written with the given decimal mark, '.' or ','.
+inline NumberError convertNumber(const char *begin, const char *end, bool exponentD,
+                                 char decimalMark, double &value) {
+    return decimalMark == '.' ? convertNumber(begin, end, exponentD, value)
+                              : convertCommaNumber(begin, end, exponentD, value);
+}
 
 inline bool isDigit(int c) { return c >= '0' && c <= '9'; }
 inline bool isExponentMark(int c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
