@@ -144,10 +144,11 @@ Options parse(int argc, char **argv) {
         } else if (arg == "--verbose" || arg == "-v") {
             o.verbose = true;
         } else if (auto option = kFileOptions.find(arg); option != kFileOptions.end()) {
-            sticky.*(option->second.setting) = takeValue();
+            std::string &setting = sticky.*(option->second.setting);
+            setting = takeValue();
             if (option->second.replaces)
                 sticky.*(option->second.replaces) = "";
-            if ((arg == "--x-name" || arg == "--y-name") && sticky.*(option->second.setting) == "")
+            if (setting.empty() && arg.ends_with("-name"))
                 throw UsageError{arg + " needs a column name"};
         } else if (arg == "--decimal-comma") {
             rules.decimalMark = ',';

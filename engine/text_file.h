@@ -58,7 +58,6 @@ public:
     // The rules by which fields are split and numbers read. Like a stream's locale they stay
     // with the handle, across files, until set again; whole lines do not depend on them.
     void setRules(const ReadingRules &rules) { rules_ = rules; }
-    const ReadingRules &rules() const { return rules_; }
     // Reads the next field of the data stream: items are separated by blanks, tabs, line ends
     // and the rules' separator. Fails with kPastEnd at the end of the data.
     Status readField(Field &field);
@@ -142,7 +141,7 @@ private:
     std::int64_t lineEnds_ = 0;
     bool atLineStart_ = true;
     bool afterComma_ = false; // the last field ended at a separator: one more field follows
-    ReadingRules rules_;
+    ReadingRules rules_;      // kept across files: see setRules
     int readErrno_ = 0;       // set by a failed read or seek
 };
 
