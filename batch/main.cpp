@@ -23,9 +23,10 @@ using namespace mergon;
 namespace {
 
 const char *const kUsage =
-    "usage: mergon-batch [--x-column N] [--y-column N] [--x-coefficient V]\n"
-    "                    [--y-coefficient V] [--skip-lines N] [--weight V] FILE ...\n"
-    "                    [--divisions N] [--output PATH] [--range common|union]\n"
+    "usage: mergon-batch [--x-column N | --x-name TEXT] [--y-column N | --y-name TEXT]\n"
+    "                    [--x-coefficient V] [--y-coefficient V] [--skip-lines N] [--weight V]\n"
+    "                    [--decimal-comma | --decimal-point] [--separator semicolon|comma]\n"
+    "                    FILE ... [--divisions N] [--output PATH] [--range common|union]\n"
     "                    [--statistics PATH] [--plot PATH] [--plot-style panel|paper]\n"
     "                    [--band sd|se|none] [--plot-size WxH] [--verbose] [--help]\n"
     "\n"
@@ -34,7 +35,13 @@ const char *const kUsage =
     "with its statistics and a graph. The per-file options apply to the files named after\n"
     "them until given again. Defaults: x column 5, y column 6, coefficients 1, skip lines 3,\n"
     "weight 1.0, divisions 100; the output is the first file's path with its last three\n"
-    "characters replaced by \"mrg\".\n";
+    "characters replaced by \"mrg\".\n"
+    "\n"
+    "Fields are separated by blanks, tabs and commas, and numbers have a decimal point.\n"
+    "--decimal-comma reads numbers with a decimal comma, fields then separated by blanks,\n"
+    "tabs and semicolons; --decimal-point switches back. --separator chooses the punctuation\n"
+    "between fields. --x-name and --y-name take a column by its name on the last header line\n"
+    "(a name with blanks in double quotes there). Option values always have a decimal point.\n";
 
 // What --help adds to the usage.
 const char *const kOptionHelp =
@@ -127,19 +134,48 @@ Value choice(const std::string &option, const std::string &text,
     throw UsageError{option + " takes " + names + ", not \"" + text + "\""};
 }
 
-// The per-file options: each sets a setting of the files named after it.
-const std::map<std::string, std::string SettingTexts::*> kFileOptions = {
-    {"--x-column", &SettingTexts::xColumn},
-    {"--y-column", &SettingTexts::yColumn},
-    {"--x-coefficient", &SettingTexts::xCoefficient},
-    {"--y-coefficient", &SettingTexts::yCoefficient},
-    {"--skip-lines", &SettingTexts::skipLines},
-    {"--weight", &SettingTexts::yWeight},
+// The per-file options with a value: each sets a setting of the files named after it, and
+// clears the one it replaces (a column is given by its number or by its name).
+struct FileOption {
+    std::string SettingTexts::*setting;
+    std::string SettingTexts::*replaces = nullptr;
 };
+const std::map<std::string, FileOption> kFileOptions = {
+    {"--x-column", {&SettingTexts::xColumn, &SettingTexts::xName}},
+    {"--y-column", {&SettingTexts::yColumn, &SettingTexts::yName}},
+    {"--x-name", {&SettingTexts::xName, &SettingTexts::xColumn}},
+    {"--y-name", {&SettingTexts::yName, &SettingTexts::yColumn}},
+    {"--x-coefficient", {&SettingTexts::xCoefficient}},
+    {"--y-coefficient", {&SettingTexts::yCoefficient}},
+    {"--skip-lines", {&SettingTexts::skipLines}},
+    {"--weight", {&SettingTexts::yWeight}},
+};
+
+// The reading rules as the options leave them; without --separator the separator follows
+// the decimal mark: a comma after a point, a semicolon after a comma.
+struct RuleOptions {
+    char decimalMark = '.';
+    std::optional<char> separator;
+
+    ReadingRules forFile(const std::string &path) const {
+        const char mark = decimalMark;
+        const char separatorChar = separator.value_or(mark == ',' ? ';' : ',');
+        if (mark == ',' && separatorChar == ',')
+            throw UsageError{"--decimal-comma and --separator comma cannot both apply to " + path};
+        return {mark, separatorChar};
+    }
+};
+
+std::string describe(const ReadingRules &rules) {
+    return std::string(rules.decimalMark == ',' ? "decimal comma" : "decimal point") +
+           ", fields separated by blanks, tabs and " +
+           (rules.separator == ';' ? "semicolons" : "commas");
+}
 
 Options parse(int argc, char **argv) {
     Options o;
     SettingTexts sticky;
+    RuleOptions rules;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -163,8 +199,22 @@ Options parse(int argc, char **argv) {
             o.help = true;
         } else if (arg == "--verbose" || arg == "-v") {
             o.verbose = true;
-        } else if (auto setting = kFileOptions.find(arg); setting != kFileOptions.end()) {
-            sticky.*(setting->second) = takeValue();
+        } else if (auto option = kFileOptions.find(arg); option != kFileOptions.end()) {
+            std::string &setting = sticky.*(option->second.setting);
+            setting = takeValue();
+            if (option->second.replaces)
+                sticky.*(option->second.replaces) = "";
+            if (setting.empty() && arg.ends_with("-name"))
+                throw UsageError{arg + " needs a column name"};
+        } else if (arg == "--decimal-comma") {
+            rules.decimalMark = ',';
+        } else if (arg == "--decimal-point") {
+            rules = RuleOptions{};
+        } else if (arg == "--separator") {
+            const std::string separator = takeValue();
+            if (separator != "semicolon" && separator != "comma")
+                throw UsageError{"--separator takes semicolon or comma, not \"" + separator + "\""};
+            rules.separator = separator == "semicolon" ? ';' : ',';
         } else if (arg == "--divisions") {
             o.divisions = takeValue();
         } else if (arg == "--output") {
@@ -196,6 +246,7 @@ Options parse(int argc, char **argv) {
             throw UsageError{"unknown option " + arg};
         } else {
             o.files.push_back({arg, sticky});
+            o.files.back().settings.rules = rules.forFile(arg);
         }
     }
     if (o.help)
@@ -212,10 +263,11 @@ std::string fullPath(const std::string &path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-// Prints a failed command's message, after the file it is about when there is one.
+// Prints a failed command's message, after the file it is about when the message does not
+// name it itself.
 int fail(const Status &status) {
     std::cerr << "mergon-batch: ";
-    if (!status.subject().empty())
+    if (!status.subject().empty() && status.message().find(status.subject()) == std::string::npos)
         std::cerr << status.subject() << ": ";
     std::cerr << status.message() << "\n";
     return 1;
@@ -261,10 +313,18 @@ int run(const Options &o) {
             return fail(status);
         if (o.plot && o.paper)
             inputs.push_back(rows);
-        if (o.verbose)
+        if (o.verbose) {
             std::cout << s.fileNames[k] << ": " << s.lineCount[k] << " lines, "
                       << s.fieldsPerLine[k] << " fields per line, x from " << s.fileXMin[k]
                       << " to " << s.fileXMax[k] << "\n";
+            std::cout << "  " << describe(s.readingRules[k]) << "\n";
+            if (!input.settings.xName.empty())
+                std::cout << "  x column " << s.xColumn[k] << " named \"" << input.settings.xName
+                          << "\"\n";
+            if (!input.settings.yName.empty())
+                std::cout << "  y column " << s.yColumn[k] << " named \"" << input.settings.yName
+                          << "\"\n";
+        }
     }
 
     MeanCurve mean;

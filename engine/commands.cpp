@@ -43,14 +43,20 @@ Status additionFailure(const Status &status, const std::string &path) {
     return Status::failure(status.code(), additionFailureText(status.code()), path);
 }
 
-Status addInputFile(Session &s, TextFile &file, const std::string &path,
-                    const SettingTexts &texts, std::vector<Row> &rows) {
+Status addInputFile(Session &s, TextFile &file, const std::string &path, const SettingTexts &texts,
+                    std::vector<Row> &rows) {
     const int k = s.fileCount;
     s.chosenFileName = path;
     if (k == 1)
         s.outputFileName = derivedOutputName(path);
     s.fileNames[static_cast<size_t>(k)] = path;
     Status status = storeSettings(s, k, texts);
+    if (status.ok())
+        status = findNamedColumns(s, file, k, texts);
+    if (status.code() == kInvalidArgument) { // a column name: the message says what is wrong
+        file.closeAll();
+        return Status::failure(status.code(), status.message(), path);
+    }
     if (status.ok())
         status = measureAndRead(s, file, k, rows);
     if (!status.ok()) {

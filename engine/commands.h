@@ -27,7 +27,9 @@ void giveBackSlot(Session &session);
 // Adds `path` into the slot just taken: it becomes the chosen file, names the output file when
 // it is the session's first, takes the settings, is measured and read, and widens the plot
 // range and its own x extent. `rows` gets the rows read, for a redraw in the same command.
-// What was done before a failure stays, and the file stays in its slot.
+// Columns given by name are looked up on the file's header line first; a name that is not
+// there once fails with its own message. What was done before a failure stays, and the file
+// stays in its slot.
 Status addInputFile(Session &session, TextFile &file, const std::string &path,
                     const SettingTexts &texts, std::vector<Row> &rows);
 

@@ -14,7 +14,7 @@ bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // The exact fast path of decimal conversion: a number whose digits form an integer of at most
 // 2^53 and whose power of ten is at most 22 either way is the quotient or product of two exact
 // doubles, so one rounding gives the correctly rounded value. False for any other number.
-bool convertExactly(const char *p, const char *end, double &value) {
+template <char Mark> bool convertExactly(const char *p, const char *end, double &value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -25,8 +25,8 @@ bool convertExactly(const char *p, const char *end, double &value) {
     std::uint64_t digits = 0;
     int scale = 0;
     bool fraction = false;
-    for (; p < end && (isDigitByte(*p) || *p == '.'); ++p) {
-        if (*p == '.') {
+    for (; p < end && (isDigitByte(*p) || *p == Mark); ++p) {
+        if (*p == Mark) {
             fraction = true;
             continue;
         }
@@ -57,11 +57,35 @@ bool convertExactly(const char *p, const char *end, double &value) {
     return true;
 }
 
+// The value of a number beyond the exact fast path, copied into a short text that from_chars
+// reads: without '+', with e for a D exponent and a point for the decimal mark. False when the
+// number is too long to copy, or out of range.
+bool convertCopy(const char *begin, const char *end, bool exponentD, char decimalMark,
+                 double &value) {
+    char text[64];
+    if (static_cast<std::size_t>(end - begin) > sizeof text)
+        return false;
+    char *out = text;
+    for (const char *q = begin + (*begin == '+' ? 1 : 0); q < end; ++q)
+        *out++ = exponentD && (*q == 'd' || *q == 'D') ? 'e' : *q == decimalMark ? '.' : *q;
+    const auto [stop, ec] = std::from_chars(text, out, value);
+    return ec == std::errc() && stop == out;
+}
+
+// Long numbers, and those out of range: overflow or underflow.
+NumberError convertByScan(const char *begin, const char *end, char decimalMark, double &value) {
+    NumberScan number(true, decimalMark);
+    for (const char *q = begin; q < end; ++q)
+        number.feed(static_cast<unsigned char>(*q));
+    value = 0;
+    return number.convert(value);
+}
+
 } // namespace
 
 // The value of a complete number held in [begin, end).
 NumberError convertNumber(const char *begin, const char *end, bool exponentD, double &value) {
-    if (convertExactly(begin, end, value))
+    if (convertExactly<'.'>(begin, end, value))
         return NumberError::None;
     // from_chars takes neither '+' nor a D exponent: most numbers have neither and are read
     // in place; short ones that do are copied without them first.
@@ -70,21 +94,16 @@ NumberError convertNumber(const char *begin, const char *end, bool exponentD, do
         if (ec == std::errc() && stop == end)
             return NumberError::None;
     }
-    char text[64];
-    if (static_cast<std::size_t>(end - begin) <= sizeof text) {
-        char *out = text;
-        for (const char *q = begin + (*begin == '+' ? 1 : 0); q < end; ++q)
-            *out++ = exponentD && (*q == 'd' || *q == 'D') ? 'e' : *q;
-        const auto [stop, ec] = std::from_chars(text, out, value);
-        if (ec == std::errc() && stop == out)
-            return NumberError::None;
-    }
-    // Long numbers, and those out of range: overflow or underflow.
-    NumberScan number(true);
-    for (const char *q = begin; q < end; ++q)
-        number.feed(static_cast<unsigned char>(*q));
-    value = 0;
-    return number.convert(value);
+    if (convertCopy(begin, end, exponentD, '.', value))
+        return NumberError::None;
+    return convertByScan(begin, end, '.', value);
+}
+
+NumberError convertCommaNumber(const char *begin, const char *end, bool exponentD, double &value) {
+    // from_chars knows only the point: a number with a comma is always copied.
+    if (convertExactly<','>(begin, end, value) || convertCopy(begin, end, exponentD, ',', value))
+        return NumberError::None;
+    return convertByScan(begin, end, ',', value);
 }
 
 NumberError NumberScan::convert(double &value) const {
@@ -128,8 +147,8 @@ NumberError NumberScan::convert(double &value) const {
     return NumberError::None;
 }
 
-NumberScanResult scanNumber(const char *first, const char *last, double &value) {
-    NumberScan number(true);
+NumberScanResult scanNumber(const char *first, const char *last, double &value, char decimalMark) {
+    NumberScan number(true, decimalMark);
     const char *p = first;
     const char *completeEnd = nullptr; // the end of the longest complete number so far
     bool exponentD = false;
@@ -140,7 +159,7 @@ NumberScanResult scanNumber(const char *first, const char *last, double &value) 
         return {first, NumberError::NotANumber};
     for (const char *q = first; q < completeEnd; ++q)
         exponentD = exponentD || *q == 'd' || *q == 'D';
-    return {completeEnd, convertNumber(first, completeEnd, exponentD, value)};
+    return {completeEnd, convertNumber(first, completeEnd, exponentD, decimalMark, value)};
 }
 
 } // namespace mergon

@@ -83,6 +83,12 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
     return Status::success();
 }
 
+Status measureFile(TextFile &file, const std::string &path, int skipLines,
+                   const ReadingRules &rules, FileMeasure &out) {
+    file.setRules(rules);
+    return measureFile(file, path, skipLines, out);
+}
+
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow) {
     const int lineCount = std::max(settings.lineCount, 0);
@@ -91,6 +97,7 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
         return Status::failure(kTooLarge, "Counts above 32767 for " + settings.path);
     }
     rows.assign(static_cast<std::size_t>(lineCount) + 1, Row{});
+    file.setRules(settings.rules);
     Status status = file.openForReading(settings.path);
     if (!status.ok())
         return status;

@@ -14,6 +14,7 @@ void Session::resetSlot(int k) {
     fieldsPerLine[k] = 0;
     fileXMin[k] = kRunningMinStart;
     fileXMax[k] = kRunningMaxStart;
+    readingRules[k] = ReadingRules{};
 }
 
 void Session::reset() {
@@ -40,6 +41,7 @@ CurveSettings curveSettings(const Session &s, int k) {
     c.xCoefficient = s.xCoefficient[k];
     c.yCoefficient = s.yCoefficient[k];
     c.yWeight = s.yWeight[k];
+    c.rules = s.readingRules[k];
     return c;
 }
 

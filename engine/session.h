@@ -1,6 +1,8 @@
 #pragma once
 // The working session of the main window: the file slot table and the session-wide values.
 
+#include "engine/reading_rules.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -27,6 +29,7 @@ struct Session {
     std::array<int16_t, kSlotCount> fieldsPerLine{}; // measured number of fields per row
     std::array<float, kSlotCount> fileXMin{};        // smallest scaled x of the file
     std::array<float, kSlotCount> fileXMax{};        // largest scaled x of the file
+    std::array<ReadingRules, kSlotCount> readingRules{}; // how the file's fields are read
 
     int16_t fileCount = 0;      // slots in use, 0..10
     std::string outputFileName; // path of the output file
@@ -57,6 +60,7 @@ struct CurveSettings {
     float xCoefficient = 0;
     float yCoefficient = 0;
     float yWeight = 1;
+    ReadingRules rules{}; // how fields are split and numbers read
 };
 
 CurveSettings curveSettings(const Session &session, int slot);

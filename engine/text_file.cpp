@@ -18,8 +18,6 @@ namespace {
 bool isBlank(int c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 bool isBlankOrLineEnd(int c) { return isBlank(c) || isLineEnd(c); }
-// A complete number ends at a blank, tab, comma, line end or the end of the file.
-bool endsNumber(int c) { return c < 0 || isBlankOrLineEnd(c) || c == ','; }
 bool isDigitByte(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 int seekTo(std::FILE *file, std::int64_t offset) {
@@ -145,7 +143,7 @@ Status TextFile::readField(Field &field, bool convert) {
         return readStatus();
     }
     atLineStart_ = false;
-    if (c == ',') { // an empty item before a comma
+    if (c == rules_.separator) { // an empty item before a separator
         ++pos_;
         afterComma_ = true;
         return readStatus();
@@ -154,9 +152,9 @@ Status TextFile::readField(Field &field, bool convert) {
     if (c == '"' || !scanItemInBuffer(field, convert))
         scanItem(field, convert);
 
-    // After an item: blanks, then one comma or the line end.
+    // After an item: blanks, then one separator or the line end.
     c = skipBlanks();
-    if (c == ',') {
+    if (c == rules_.separator) {
         ++pos_;
         afterComma_ = true;
     } else if (isLineEnd(c)) {
@@ -180,7 +178,7 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     if (*p == '+' || *p == '-')
         ++p;
     bool complete = digits();
-    if (p < end && *p == '.') {
+    if (p < end && *p == rules_.decimalMark) {
         ++p;
         complete = digits() || complete;
     }
@@ -195,13 +193,14 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     if (p == end && !eof_)
         return false;
     pos_ += p - begin;
-    if (!complete || !endsNumber(p < end ? static_cast<unsigned char>(*p) : -1)) {
-        skipToCommaOrLineEnd();
+    if (!complete || !endsItem(p < end ? static_cast<unsigned char>(*p) : -1)) {
+        skipToSeparatorOrLineEnd();
         field.kind = Field::Kind::NonNumeric;
         return true;
     }
-    field.kind = convert ? fieldKind(convertNumber(begin, p, exponentD, field.value))
-                         : Field::Kind::Number;
+    field.kind =
+        convert ? fieldKind(convertNumber(begin, p, exponentD, rules_.decimalMark, field.value))
+                : Field::Kind::Number;
     return true;
 }
 
@@ -295,7 +294,8 @@ int TextFile::readPlainLine(std::vector<PlainNumber> *numbers) {
             numbers->clear();
         return 0;
     };
-    if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_)
+    if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_ ||
+        !rules_.isDefault())
         return 0;
     const char *const data = buffer_.data();
     const char *p = data + pos_;
@@ -331,7 +331,7 @@ int TextFile::readPlainLine(std::vector<PlainNumber> *numbers) {
 // Scans an item through refills, one byte at a time: quoted items, and items that cross the
 // end of the buffer.
 void TextFile::scanItem(Field &field, bool convert) {
-    NumberScan number(convert);
+    NumberScan number(convert, rules_.decimalMark);
     bool numeric = false;
     int c = peek();
     if (c == '"') {
@@ -346,18 +346,18 @@ void TextFile::scanItem(Field &field, bool convert) {
             number.feed(c);
         }
         numeric = closed && number.complete();
-        if (closed && !endsNumber(peek())) {
+        if (closed && !endsItem(peek())) {
             numeric = false;
-            skipToCommaOrLineEnd();
+            skipToSeparatorOrLineEnd();
         }
     } else {
-        while (!endsNumber(c) && number.feed(c)) {
+        while (!endsItem(c) && number.feed(c)) {
             ++pos_;
             c = peek();
         }
-        numeric = endsNumber(c) && number.complete();
+        numeric = endsItem(c) && number.complete();
         if (!numeric)
-            skipToCommaOrLineEnd();
+            skipToSeparatorOrLineEnd();
     }
 
     if (!numeric)
@@ -476,12 +476,14 @@ int TextFile::skipBlanksAcrossRefills() {
     }
 }
 
-void TextFile::skipToCommaOrLineEnd() {
+void TextFile::skipToSeparatorOrLineEnd() {
+    const char separator = rules_.separator;
     for (;;) {
         const char *begin = buffer_.data() + pos_;
         const char *end = buffer_.data() + end_;
-        const char *stop =
-            std::find_if(begin, end, [](char ch) { return ch == ',' || ch == '\r' || ch == '\n'; });
+        const char *stop = std::find_if(begin, end, [separator](char ch) {
+            return ch == separator || ch == '\r' || ch == '\n';
+        });
         pos_ += stop - begin;
         if (stop != end || !fillMore())
             return;
@@ -571,6 +573,38 @@ void TextFile::closeAll() {
     atLineStart_ = true;
     afterComma_ = false;
     readErrno_ = 0;
+}
+
+std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules) {
+    std::vector<std::string> names;
+    std::size_t i = 0;
+    const auto skipLineBlanks = [&] {
+        while (i < line.size() && isBlank(static_cast<unsigned char>(line[i])))
+            ++i;
+    };
+    for (;;) {
+        skipLineBlanks();
+        std::string name;
+        while (i < line.size() && !isBlank(static_cast<unsigned char>(line[i])) &&
+               line[i] != rules.separator) {
+            if (line[i] != '"') {
+                name += line[i++];
+                continue;
+            }
+            // An unclosed quote runs to the line end, as in the data.
+            const std::size_t close = std::min(line.find('"', i + 1), line.size());
+            name.append(line.substr(i + 1, close - i - 1));
+            i = std::min(close + 1, line.size());
+        }
+        names.push_back(std::move(name));
+        // After a name: blanks, then one separator (a name follows it, if only an empty one)
+        // or the line end.
+        skipLineBlanks();
+        if (i == line.size())
+            return names;
+        if (line[i] == rules.separator)
+            ++i;
+    }
 }
 
 } // namespace mergon

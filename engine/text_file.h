@@ -2,6 +2,7 @@
 // Sequential text files through one handle: at most one file is open at any time.
 // Reading streams through a fixed buffer, so memory does not grow with the file or a line.
 
+#include "engine/reading_rules.h"
 #include "engine/status.h"
 
 #include <cstddef>
@@ -54,7 +55,11 @@ public:
     Status skipLine();
     // Reads one whole line into `line`, without its terminator.
     Status readLine(std::string &line);
-    // Reads the next field of the data stream. Fails with kPastEnd at the end of the data.
+    // The rules by which fields are split and numbers read. Like a stream's locale they stay
+    // with the handle, across files, until set again; whole lines do not depend on them.
+    void setRules(const ReadingRules &rules) { rules_ = rules; }
+    // Reads the next field of the data stream: items are separated by blanks, tabs, line ends
+    // and the rules' separator. Fails with kPastEnd at the end of the data.
     Status readField(Field &field);
     // The same; with convert false a number is only classified: its kind is Number and its
     // value 0, also for one beyond the range of a double.
@@ -62,11 +67,11 @@ public:
     // The fast lane for the common data line. At the start of a line that lies wholly in the
     // buffer and holds nothing but numbers between blanks or tabs, reads the line and its end
     // and returns its fields; `numbers`, when given, receives them (valid until the next read).
-    // Any other line is left unread and gives 0: readField then takes it field by field, with
-    // the same result.
+    // Any other line, and every line under other than the default rules, is left unread and
+    // gives 0: readField then takes it field by field, with the same result.
     int readPlainLine(std::vector<PlainNumber> *numbers);
     // True when nothing but blanks, tabs and line ends remains: trailing blank lines are not
-    // data. A comma just read still has its field after it, so atEnd is false then. Also true
+    // data. A separator just read still has its field after it, so atEnd is false then. Also true
     // after a read error, which close() then reports.
     bool atEnd() {
         if (file_ && !writing_ && readErrno_ == 0 && pos_ < end_ && buffer_[pos_] != ' ' &&
@@ -109,9 +114,13 @@ private:
         return i < end ? static_cast<unsigned char>(data[i]) : skipBlanksAcrossRefills();
     }
     int skipBlanksAcrossRefills();
+    // A complete item ends at a blank, tab, separator, line end or the end of the file.
+    bool endsItem(int c) const {
+        return c < 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == rules_.separator;
+    }
     bool scanItemInBuffer(Field &field, bool convert);
     void scanItem(Field &field, bool convert);
-    void skipToCommaOrLineEnd();
+    void skipToSeparatorOrLineEnd();
     void consumeLineEnd(int c);
     Status scanLine(std::string *line);
     Status readStatus() const { return readErrno_ == 0 ? Status() : readFailure(); }
@@ -131,8 +140,14 @@ private:
     std::int64_t blankFrom_ = -1;     // offset from which only blanks remain, when known
     std::int64_t lineEnds_ = 0;
     bool atLineStart_ = true;
-    bool afterComma_ = false; // the last field ended at a comma: one more field follows
+    bool afterComma_ = false; // the last field ended at a separator: one more field follows
+    ReadingRules rules_;      // kept across files: see setRules
     int readErrno_ = 0;       // set by a failed read or seek
 };
+
+// The names on a header line, split like the data: at the rules' separator, where two in a row
+// hold an empty name, and at blanks and tabs, which also end a name. A name in double quotes
+// keeps its blanks and separators; quotes only group, they are not part of the name.
+std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules);
 
 } // namespace mergon

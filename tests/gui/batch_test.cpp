@@ -1,5 +1,5 @@
 // mergon-batch against the window: the same output to the byte, sticky options, errors and
-// exit codes, and the rendered graph.
+// exit codes, files in other formats, and the rendered graph.
 #include "form1_fixture.h"
 
 #include <QImage>
@@ -54,10 +54,15 @@ TEST_F(BatchTest, WritesTheWindowsFileByteForByteWithStickyOptions) {
     form->Command1->click();
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
 
-    Result r = runBatch({"--y-coefficient", "3", "--weight", "2", QString::fromStdString(a),
-                         QString::fromStdString(b), "--x-column", "1", "--y-column=2",
+    // The default format named as such, switched to a decimal comma and back: read as the
+    // window reads; c's x column by its name.
+    // clang-format off
+    Result r = runBatch({"--y-coefficient", "3", "--weight", "2", "--separator", "comma",
+                         QString::fromStdString(a), QString::fromStdString(b),
+                         "--decimal-comma", "--decimal-point", "--x-name", "x", "--y-column=2",
                          "--skip-lines", "1", "--weight", "1.0", QString::fromStdString(c),
                          "--divisions", "37", "--output", QString::fromStdString(path("batch.mrg"))});
+    // clang-format on
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(r.err.isEmpty());
@@ -84,12 +89,14 @@ TEST_F(BatchTest, DefaultsMatchTheWindowsStartSettingsAndOutputName) {
 
 TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
     const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
+    const QString H = QString::fromStdString(writeFile("h.txt", "h \"h\"\n1 2\n"));
     struct Case {
         const char *what;
         QStringList arguments;
         int exitCode;
         QString expected; // part of standard error
     } cases[] = {
+        // clang-format off
         {"one file", {A}, 2, "usage:"},
         {"unknown option", {"--colour", A, B}, 2, "unknown option --colour"},
         {"bad plot size", {A, B, "--plot-size", "big"}, 2, "--plot-size"},
@@ -104,6 +111,16 @@ TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
          "This output data file has been opened by another application. (76)"},
         {"zero divisions", {A, B, "--divisions", "0", "--output", QString::fromStdString(path("z.mrg"))},
          1, "z.mrg: "},
+        {"column name not on the header line", {"--x-name", "Time", A, B}, 1,
+         "mergon-batch: The column name \"Time\" is not on the last header line of " + A + ". (5)"},
+        {"column name twice", {"--skip-lines", "1", "--y-name", "h", H, B}, 1,
+         "The column name \"h\" is on the last header line of " + H + " more than once. (5)"},
+        {"no header line, no name", {"--skip-lines", "0", "--y-name", "1", A, B}, 1,
+         "not on the last header line"},
+        {"decimal comma with comma separator", {"--separator", "comma", "--decimal-comma", A, B}, 2,
+         "--decimal-comma and --separator comma cannot both apply to " + A},
+        {"unknown separator", {"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
+        // clang-format on
     };
     for (const Case &expected : cases) {
         SCOPED_TRACE(expected.what);
@@ -115,6 +132,32 @@ TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("usage: mergon-batch"));
     EXPECT_TRUE(help.out.contains("--statistics PATH"));
+}
+
+// A tab-separated file with decimal commas and named columns, and a semicolon file, give the
+// table of the same data in the default format.
+TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTable) {
+    const QString tabs = QString::fromStdString(
+        writeFile("tabs.txt",
+                  "DSC run\r\nsample a\r\nNo\t\"Heat flow/mW\"\tTime/s\tTsample/C\r\n"
+                  "1\t1\t0\t0,1\r\n2\t2,5\t3\t0,35\r\n3\t3,0E+00\t6\t,7\r\n4\t-0,25\t9\t1,3\r\n"));
+    const QString semicolons = QString::fromStdString(
+        writeFile("semicolons.csv", "Tsample/C;No;\"Heat flow/mW\"\r\n"
+                                    "0,2;1;2\r\n0,9;2;1,75D0\r\n0,5;3;0,5\r\n1,1;4;4\r\n"));
+    Result r = runBatch({QString::fromStdString(a), QString::fromStdString(b), "--output",
+                         QString::fromStdString(path("default.mrg"))});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = runBatch({"--verbose", "--decimal-comma", "--x-name", "Tsample/C", "--y-name",
+                  "Heat flow/mW", tabs, "--skip-lines", "1", semicolons, "--output",
+                  QString::fromStdString(path("instrument.mrg"))});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(path("instrument.mrg")), readAll(path("default.mrg")));
+    for (const char *shown :
+         {"decimal comma, fields separated by blanks, tabs and semicolons",
+          "x column 4 named \"Tsample/C\"", "y column 2 named \"Heat flow/mW\"",
+          "x column 1 named \"Tsample/C\"", "y column 3 named \"Heat flow/mW\""})
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(shown))) << shown << "\n"
+                                                              << r.out.toStdString();
 }
 
 TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {
