@@ -28,7 +28,7 @@ const char *const kUsage =
     "the mean as a numbered table. The per-file options apply to the files named after\n"
     "them until given again. Defaults: x column 5, y column 6, coefficients 1, skip lines 3,\n"
     "weight 1.0, divisions 100; the output is the first file's path with its last three\n"
-    "characters replaced by \"mrg\".\n";
+    "characters replaced by \"mrg\" (a file name shorter than that gets \".mrg\" added).\n";
 
 struct InputFile {
     std::string path;

@@ -33,10 +33,11 @@ struct FileMeasure {
 Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out);
 
 // Reads the rows of one file. rows gets lineCount + 1 entries; entry 0 stays (0, 0).
-// onRow, when given, receives each row (1-based index) as soon as its last field is read.
+// onRow, when given, receives each row (1-based index) as soon as its last field is read; a
+// failure it returns ends the read with that failure.
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
 // The file is closed on return. Counts above kMaxCount fail with kTooLarge.
-using RowCallback = std::function<void(int index, const Row &row)>;
+using RowCallback = std::function<Status(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow = {});
 

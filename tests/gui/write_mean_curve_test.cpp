@@ -65,15 +65,22 @@ TEST_F(WriteMeanCurveTest, DivisionTextsRoundHalfToEven) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
+// An output that is one of the inputs is refused before anything is written; one that cannot
+// be written fails the probe. Either way nothing is computed or drawn, and the session stays
+// usable.
+TEST_F(WriteMeanCurveTest, RefusedOutputOrFailedProbeShowsTheBoxAndComputesNothing) {
     loadTwoLines();
+    const QByteArray input = readAll(path("a.txt"));
     struct Case {
         const char *what;
         std::string output;
-        int code;
+        QString message;
     } cases[] = {
-        {"missing folder", path("no/such/folder/out.mrg"), 76},
-        {"a folder in the place of the file", dir.path().toStdString(), 75},
+        {"one of the inputs", path("a.txt"),
+         "The output file is one of the input files; choose another output file name. (75)"},
+        {"missing folder", path("no/such/folder/out.mrg"), QString::fromUtf8(kProbeFailure).arg(76)},
+        {"a folder in the place of the file", dir.path().toStdString(),
+         QString::fromUtf8(kProbeFailure).arg(75)},
     };
     // A protected file: read-only for an ordinary user; root may write any ordinary file, but
     // not this attribute file of the kernel.
@@ -83,7 +90,7 @@ TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
         readOnly = "/sys/kernel/notes";
     std::vector<Case> all(std::begin(cases), std::end(cases));
     if (QFile::exists(QString::fromStdString(readOnly)))
-        all.push_back({"a read-only file", readOnly, 70});
+        all.push_back({"a read-only file", readOnly, QString::fromUtf8(kProbeFailure).arg(70)});
     for (const Case &c : all) {
         SCOPED_TRACE(c.what);
         messages.clear();
@@ -91,12 +98,16 @@ TEST_F(WriteMeanCurveTest, ProbeFailureShowsTheBoxAndComputesNothing) {
         form->Command1->click();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].title, "Error");
-        EXPECT_EQ(messages[0].text, QString::fromUtf8(kProbeFailure).arg(c.code));
+        EXPECT_EQ(messages[0].text, c.message);
         EXPECT_TRUE(status().isEmpty());
-        EXPECT_EQ(form->session().commonXMin, -999999.0f); // nothing computed
+        EXPECT_EQ(form->session().commonXMin, kRunningMaxStart); // nothing computed
         EXPECT_EQ(form->session().outputFileName, c.output);
         EXPECT_EQ(countRed(form->Picture1->canvas().image()), 0);
     }
+    EXPECT_EQ(readAll(path("a.txt")), input);
+    form->Text2[0]->setText(QString::fromStdString(output));
+    form->Command1->click();
+    EXPECT_EQ(status(), "Finish");
 }
 
 TEST_F(WriteMeanCurveTest, FailuresAfterTheProbeLeaveOnlyTheTestLine) {
