@@ -35,7 +35,7 @@ const char *const kUsage =
     "with its statistics and a graph. The per-file options apply to the files named after\n"
     "them until given again. Defaults: x column 5, y column 6, coefficients 1, skip lines 3,\n"
     "weight 1.0, divisions 100; the output is the first file's path with its last three\n"
-    "characters replaced by \"mrg\".\n"
+    "characters replaced by \"mrg\" (a file name shorter than that gets \".mrg\" added).\n"
     "\n"
     "Fields are separated by blanks, tabs and commas, and numbers have a decimal point.\n"
     "--decimal-comma reads numbers with a decimal comma, fields then separated by blanks,\n"

@@ -106,30 +106,38 @@ void narrowCommonRange(Session &session) {
 Status prepareGrid(Session &session, std::string_view divisionText) {
     std::optional<int16_t> count = toInt16(leadingNumber(divisionText));
     if (!count)
-        return Status::failure(kTooLarge,
-                               "The number of divisions is too large: it must be a whole number "
-                               "from 1 to 32767.");
+        return Status::failure(kTooLarge, "The number of divisions is out of range: it must be a "
+                                          "whole number from 1 to 32767.");
     if (*count <= 0)
         return Status::failure(kInvalidArgument,
                                "The number of divisions must be a whole number from 1 to 32767.");
+    if (session.fileCount < 1)
+        return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.commonXMin > session.commonXMax)
         return Status::failure(kInvalidArgument,
                                "The loaded curves have no x range in common, so there is nothing "
                                "to average.");
-    session.divisionCount = *count;
-    session.xStep = narrowToFloat(
+    const float step = narrowToFloat(
         (static_cast<double>(session.commonXMax) - static_cast<double>(session.commonXMin)) /
         *count);
+    // The grid only grows from commonXMin, so its last x is the one that may overflow.
+    if (!std::isfinite(step) || !std::isfinite(gridXAt(session.commonXMin, step, *count)))
+        return Status::failure(kTooLarge, "The grid over the common x range goes beyond the range "
+                                          "of single-precision numbers.");
+    session.divisionCount = *count;
+    session.xStep = step;
     return Status::success();
+}
+
+float gridXAt(float commonXMin, float xStep, int j) {
+    // A float times a 16-bit count is exact in double, so this is the product rounded once.
+    return commonXMin + narrowToFloat(static_cast<double>(xStep) * j);
 }
 
 std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount) {
     std::vector<float> gridX(divisionCount >= 0 ? static_cast<size_t>(divisionCount) + 1 : 0);
-    for (int j = 0; j <= divisionCount; ++j) {
-        // A float times a 16-bit count is exact in double, so this is the product rounded once.
-        float product = static_cast<float>(static_cast<double>(xStep) * j);
-        gridX[static_cast<size_t>(j)] = commonXMin + product;
-    }
+    for (int j = 0; j <= divisionCount; ++j)
+        gridX[static_cast<size_t>(j)] = gridXAt(commonXMin, xStep, j);
     return gridX;
 }
 

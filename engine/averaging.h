@@ -31,11 +31,13 @@ Status probeOutput(TextFile &file, const std::string &path);
 void narrowCommonRange(Session &session);
 
 // Reads the division count from its box text and sets divisionCount and xStep.
-// Fails (nothing set) for a count of 0, a negative count, one outside 16 bits, or no
-// common range (commonXMin > commonXMax).
+// Fails (nothing set) with kInvalidArgument for a count of 0, a negative count, no file or no
+// common range (commonXMin > commonXMax), and with kTooLarge for a count outside 16 bits or a
+// grid step or grid x beyond the float range.
 Status prepareGrid(Session &session, std::string_view divisionText);
 
 // gridX(j) = commonXMin + xStep * j, each operation rounded to float.
+float gridXAt(float commonXMin, float xStep, int j);
 std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount);
 
 // Adds one file's value at every grid point to gridY, sweeping forward over its rows

@@ -4,6 +4,8 @@
 #include "engine/setting_value.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 namespace mergon {
 
@@ -95,20 +97,27 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows)
         return status;
     s.fieldsPerLine[k] = measure.fieldsPerLine;
 
-    return readCurve(file, curveSettings(s, k), rows, [&s, k](int, const Row &row) {
+    return readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
+        // The ranges are floats: a value beyond their range fails before it widens any.
+        const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
+        if (!std::isfinite(x) || !std::isfinite(y))
+            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " +
+                                                  s.fileNames[static_cast<size_t>(k)] +
+                                                  " holds a value beyond the float range");
         // Each comparison is made on the double; what is stored is rounded to float.
         if (s.plotXMax <= row.x)
-            s.plotXMax = narrowToFloat(row.x);
+            s.plotXMax = x;
         if (s.plotYMax <= row.y)
-            s.plotYMax = narrowToFloat(row.y);
+            s.plotYMax = y;
         if (s.plotXMin >= row.x)
-            s.plotXMin = narrowToFloat(row.x);
+            s.plotXMin = x;
         if (s.plotYMin >= row.y)
-            s.plotYMin = narrowToFloat(row.y);
+            s.plotYMin = y;
         if (s.fileXMax[k] <= row.x)
-            s.fileXMax[k] = narrowToFloat(row.x);
+            s.fileXMax[k] = x;
         if (s.fileXMin[k] >= row.x)
-            s.fileXMin[k] = narrowToFloat(row.x);
+            s.fileXMin[k] = x;
+        return Status::success();
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace mergon {
 
@@ -146,8 +147,10 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
                 row.y = (field.value * yCoefficient) * yWeight;
         }
         rows[static_cast<std::size_t>(i)] = row;
-        if (onRow)
-            onRow(i, row);
+        if (onRow) {
+            if (Status stop = onRow(i, row); !stop.ok())
+                return fail(file, std::move(stop));
+        }
     }
     return file.close();
 }

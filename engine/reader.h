@@ -38,10 +38,11 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 
 // Reads the rows of one file under the rules of its settings, which the handle keeps.
 // rows gets lineCount + 1 entries; entry 0 stays (0, 0). onRow, when given, receives each row
-// (1-based index) as soon as its last field is read.
+// (1-based index) as soon as its last field is read; a failure it returns ends the read with
+// that failure.
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
 // The file is closed on return. Counts above kMaxCount fail with kTooLarge.
-using RowCallback = std::function<void(int index, const Row &row)>;
+using RowCallback = std::function<Status(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow = {});
 

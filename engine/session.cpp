@@ -46,12 +46,13 @@ CurveSettings curveSettings(const Session &s, int k) {
 }
 
 std::string derivedOutputName(const std::string &chosenPath) {
+    const size_t nameStart = chosenPath.rfind('/') + 1; // 0 when there is no folder part
     size_t cut = chosenPath.size();
     for (int characters = 0; characters < 3; ++characters) {
-        if (cut == 0)
+        if (cut == nameStart)
             return chosenPath + ".mrg";
         --cut;
-        while (cut > 0 && (static_cast<unsigned char>(chosenPath[cut]) & 0xC0) == 0x80)
+        while (cut > nameStart && (static_cast<unsigned char>(chosenPath[cut]) & 0xC0) == 0x80)
             --cut; // step back over UTF-8 continuation bytes
     }
     return chosenPath.substr(0, cut) + "mrg";

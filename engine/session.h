@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace mergon {
@@ -12,9 +13,10 @@ namespace mergon {
 inline constexpr int kSlotCount = 11;   // slots 0..10; slot 0 is never filled
 inline constexpr int kMaxInputFiles = 10;
 
-// Running minima start high and maxima low; these are ordinary numbers, not "unset" marks.
-inline constexpr float kRunningMinStart = 999999.0f;
-inline constexpr float kRunningMaxStart = -999999.0f;
+// Running minima start at plus infinity and maxima at minus infinity, meaning "no value yet":
+// the first value compared replaces them, whatever its size.
+inline constexpr float kRunningMinStart = std::numeric_limits<float>::infinity();
+inline constexpr float kRunningMaxStart = -std::numeric_limits<float>::infinity();
 
 struct Session {
     // File slot table as parallel arrays, indexed by slot.
@@ -66,8 +68,9 @@ struct CurveSettings {
 CurveSettings curveSettings(const Session &session, int slot);
 
 // The output file's default name from the first input file: its path without the last three
-// characters, then "mrg" (a path shorter than that gets ".mrg" appended). Characters are
-// UTF-8 code points, so a multi-byte character is never cut in half.
+// characters, then "mrg". When the file's own name (after the last '/') has fewer than three
+// characters, the whole path followed by ".mrg", so that the cut never reaches the folder.
+// Characters are UTF-8 code points, so a multi-byte character is never cut in half.
 std::string derivedOutputName(const std::string &chosenPath);
 
 } // namespace mergon

@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mergon {
 
@@ -54,28 +56,53 @@ int writeCode(int error) {
     }
 }
 
+// An input file that cannot be opened: missing, not to be read, or anything else.
+Status openFailure(const std::string &path, int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return Status::failure(kFileNotFound, "File not found: " + path);
+    case EACCES:
+    case EPERM:
+        return Status::failure(kPermissionDenied, "Cannot read " + path + ": permission denied");
+    default:
+        return Status::failure(kFileFailed, "Cannot open " + path + ": " + std::strerror(error));
+    }
+}
+
+Status notRegular(const std::string &path, mode_t mode) {
+    return Status::failure(kFileFailed, path + (S_ISDIR(mode) ? " is a folder, not a file"
+                                                              : " is not a regular file"));
+}
+
 } // namespace
 
 TextFile::TextFile(std::size_t bufferSize) : buffer_(std::max<std::size_t>(bufferSize, 1)) {}
 
 Status TextFile::openForReading(const std::string &path) {
     closeAll();
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_type type = fs::status(path, ec).type();
-    if (type == fs::file_type::not_found)
-        return Status::failure(kFileNotFound, "File not found: " + path);
-    if (type == fs::file_type::directory)
-        return Status::failure(kFileNotFound, path + " is a folder, not a file");
-    if (type != fs::file_type::regular && type != fs::file_type::none)
-        return Status::failure(kFileNotFound, path + " is not a regular file");
-    errno = 0;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    // Only regular files are read: a FIFO would be used up by the first pass and block the
+    // next, and opening a device may have effects of its own. So the type is checked before
+    // the open, and again on the open file in case the name was replaced in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return openFailure(path, errno);
+    if (!S_ISREG(info.st_mode))
+        return notRegular(path, info.st_mode);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return openFailure(path, errno);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return notRegular(path, info.st_mode);
+    }
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE *file = ::fdopen(fd, "rb");
     if (!file) {
         const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            return Status::failure(kFileNotFound, "File not found: " + path);
-        return Status::failure(kFileNotFound, "Cannot open " + path + ": " + std::strerror(error));
+        ::close(fd);
+        return openFailure(path, error);
     }
     // The fixed buffer below is the only one; the stream's own would copy every byte twice.
     std::setvbuf(file, nullptr, _IONBF, 0);
@@ -500,8 +527,7 @@ void TextFile::consumeLineEnd(int c) {
 }
 
 Status TextFile::readFailure() const {
-    return Status::failure(kFileNotFound,
-                           "Cannot read " + path_ + ": " + std::strerror(readErrno_));
+    return Status::failure(kFileFailed, "Cannot read " + path_ + ": " + std::strerror(readErrno_));
 }
 
 Status TextFile::pastEnd() const {

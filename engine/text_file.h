@@ -46,9 +46,10 @@ public:
     TextFile &operator=(const TextFile &) = delete;
     ~TextFile() { closeAll(); }
 
-    // Opens for reading; an open file is closed first. A missing file fails with kFileNotFound,
-    // and so does a folder or a file that cannot be read (the message says which). A UTF-8
-    // byte-order mark at the start of the file is skipped.
+    // Opens a regular file for reading; an open file is closed first. Fails with kFileNotFound
+    // for a missing file, kPermissionDenied for one that may not be read, and kFileFailed for a
+    // folder, FIFO, device or any other failure; such a file is never opened, so no FIFO
+    // blocks. A UTF-8 byte-order mark at the start of the file is skipped.
     Status openForReading(const std::string &path);
     // Reads one whole line and discards it (CR LF, LF or CR end it). Fails with kPastEnd at
     // the end of the file.

@@ -161,6 +161,7 @@ Curve read(const CurveSettings &settings, size_t bufferSize) {
                  CHECK(i >= 1 && i < static_cast<int>(c.rows.size()));
                  CHECK(sameBits(row.x, c.rows[i].x) && sameBits(row.y, c.rows[i].y));
                  ++c.delivered;
+                 return Status::success();
              }).code();
     CHECK(c.code == 0 || c.code == kPastEnd || c.code == kNonNumeric || c.code == kTooLarge ||
           c.code == kFileNotFound);

@@ -42,8 +42,10 @@ Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
                 curve.add((*cachedRows)[i].x, (*cachedRows)[i].y);
             continue;
         }
-        Status status = readCurve(file, curveSettings(s, k), rows,
-                                  [&](int, const Row &row) { curve.add(row.x, row.y); });
+        Status status = readCurve(file, curveSettings(s, k), rows, [&](int, const Row &row) {
+            curve.add(row.x, row.y);
+            return Status::success();
+        });
         if (!status.ok())
             return Status::failure(status.code(), status.message(), s.fileNames[k]);
     }

@@ -76,6 +76,7 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
             const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
                 EXPECT_EQ(i, static_cast<int>(delivered.size()));
                 delivered.push_back(row);
+                return Status::success();
             });
             EXPECT_EQ(std::tuple(status.code(), status.message().empty(), file.isOpen(),
                                  rows.empty(), xy(delivered)),

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
 
 using namespace mergon;
 
@@ -23,8 +25,31 @@ TEST(SettingValue, LeadingNumericPartOfTheText) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(leadingNumber(c.text), c.value) << "text \"" << c.text << "\"";
-    EXPECT_TRUE(std::isinf(leadingNumber("1e999")));
-    EXPECT_LT(leadingNumber("-1e999"), 0);
+}
+
+// Beyond the double range, a number is too large or too small by its magnitude: where its
+// first nonzero digit stands, plus its exponent.
+TEST(SettingValue, BeyondTheDoubleRangeByMagnitude) {
+    const std::string zeros(400, '0');
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<std::string, double> cases[] = {
+        {"1e999", inf},
+        {"-1e999", -inf},
+        {"1" + zeros + "e-5", inf},
+        {"1" + zeros + "e-100", 1e300},
+        {"1" + zeros, inf},
+        {"0." + zeros + "1", 0},
+        {"0." + zeros + "1e+5", 0},
+        {"0." + zeros + "1e100", 1e-301},
+        {"0.0001e310", 1e306},
+        {"0.0001e99999999999999999999", inf},
+        {"100e-400", 0},
+        {zeros + "5e-400", 0},
+        {"0e99999", 0},
+    };
+    for (const auto &[text, value] : cases)
+        EXPECT_EQ(leadingNumber(text), value) << "text \"" << text << "\"";
+    EXPECT_EQ(toFloat(leadingNumber("1" + zeros + "e-5")), std::nullopt); // a box's code 6
 }
 
 TEST(SettingValue, SixteenBitFieldsRoundHalfToEvenAndReportOverflow) {

@@ -1,5 +1,6 @@
-// mergon-batch against the window: the same output to the byte, sticky options, errors and
-// exit codes, files in other formats, and the rendered graph.
+// mergon-batch against the window: the same output to the byte, sticky options, bad inputs,
+// usage errors and exit codes, files in other formats, and the rendered graph.
+#include "engine/bad_inputs.h"
 #include "form1_fixture.h"
 
 #include <QImage>
@@ -7,6 +8,8 @@
 #include <QXmlStreamReader>
 
 #include <cstdlib>
+
+#include <iostream>
 
 using namespace mergon;
 
@@ -17,8 +20,9 @@ struct Result {
     QString out, err;
 };
 
-Result runBatch(const QStringList &arguments) {
+Result runBatch(const QStringList &arguments, const QString &folder = {}) {
     QProcess process;
+    process.setWorkingDirectory(folder);
     process.start(QStringLiteral(MERGON_BATCH), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -87,7 +91,7 @@ TEST_F(BatchTest, DefaultsMatchTheWindowsStartSettingsAndOutputName) {
     EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
 }
 
-TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
+TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
     const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
     const QString H = QString::fromStdString(writeFile("h.txt", "h \"h\"\n1 2\n"));
     struct Case {
@@ -97,36 +101,39 @@ TEST_F(BatchTest, ErrorsGoToStandardErrorWithTheirTextsAndExitCodes) {
         QString expected; // part of standard error
     } cases[] = {
         // clang-format off
-        {"one file", {A}, 2, "usage:"},
+        {"one file", {A}, 2, "give 2 to 10 input files, not 1"},
         {"unknown option", {"--colour", A, B}, 2, "unknown option --colour"},
-        {"bad plot size", {A, B, "--plot-size", "big"}, 2, "--plot-size"},
+        {"option without its value", {A, B, "--divisions"}, 2, "--divisions needs a value"},
         {"plot neither PNG nor SVG", {A, B, "--plot", "graph.jpg"}, 2, "--plot writes a .png"},
         {"unknown range", {A, B, "--range", "all"}, 2, "--range takes common|union"},
-        {"missing input", {A, QString::fromStdString(path("none.txt"))}, 1,
-         QString::fromStdString(path("none.txt")) +
-             ": This file includes error data or you may mistake column or skip indication. (53)"},
-        {"text in the y column", {A, QString::fromStdString(writeFile("t.txt", "h\nh\nh\n1 2 3 4 5 six\n"))},
-         1, "t.txt: This file includes error data or you may mistake column or skip indication. (13)"},
-        {"missing output folder", {A, B, "--output", QString::fromStdString(path("x/y.mrg"))}, 1,
-         "This output data file has been opened by another application. (76)"},
-        {"zero divisions", {A, B, "--divisions", "0", "--output", QString::fromStdString(path("z.mrg"))},
-         1, "z.mrg: "},
+        {"decimal comma with comma separator", {"--separator", "comma", "--decimal-comma", A, B}, 2,
+         "--decimal-comma and --separator comma cannot both apply to " + A},
+        {"unknown separator", {"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
         {"column name not on the header line", {"--x-name", "Time", A, B}, 1,
          "mergon-batch: The column name \"Time\" is not on the last header line of " + A + ". (5)"},
         {"column name twice", {"--skip-lines", "1", "--y-name", "h", H, B}, 1,
          "The column name \"h\" is on the last header line of " + H + " more than once. (5)"},
         {"no header line, no name", {"--skip-lines", "0", "--y-name", "1", A, B}, 1,
          "not on the last header line"},
-        {"decimal comma with comma separator", {"--separator", "comma", "--decimal-comma", A, B}, 2,
-         "--decimal-comma and --separator comma cannot both apply to " + A},
-        {"unknown separator", {"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
         // clang-format on
     };
     for (const Case &expected : cases) {
-        SCOPED_TRACE(expected.what);
         Result r = runBatch(expected.arguments);
-        EXPECT_EQ(r.exitCode, expected.exitCode);
-        EXPECT_TRUE(r.err.contains(expected.expected)) << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, expected.exitCode) << expected.what;
+        EXPECT_TRUE(r.err.contains(expected.expected) &&
+                    r.err.contains("usage:") == (expected.exitCode == 2))
+            << expected.what << ": " << r.err.toStdString();
+    }
+    // Sizes from 1 to 10000, as whole numbers and nothing else; digits beyond any integer too.
+    for (const char *size : {"big", "0x10", "10x0", "10001x10", "10x10001", "-5x10", "+5x10",
+                             "99999999999999999999x10", "10x99999999999999999999", "10x", "x10",
+                             "10x10x10", " 10x10", "10.5x10"}) {
+        Result r = runBatch({A, B, "--plot-size", size});
+        EXPECT_EQ(r.exitCode, 2) << size;
+        EXPECT_TRUE(
+            r.err.startsWith("mergon-batch: --plot-size takes WIDTHxHEIGHT, not \"" +
+                             QString::fromUtf8(size) + "\"\n"))
+            << r.err.toStdString();
     }
     Result help = runBatch({"--help"});
     EXPECT_EQ(help.exitCode, 0);
@@ -158,6 +165,48 @@ TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTabl
           "x column 1 named \"Tsample/C\"", "y column 3 named \"Heat flow/mW\""})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(shown))) << shown << "\n"
                                                               << r.out.toStdString();
+}
+
+// The engine's table of bad inputs, through the command line: exit status 1 and the message
+// after the thing it is about, or the output file on success; no input changes.
+TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndNoInputChanges) {
+    for (const bad_inputs::Case &c : bad_inputs::cases()) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const bad_inputs::Prepared p = bad_inputs::prepare(c, dir);
+        if (!p.skipped.empty()) {
+            std::cout << "skipped \"" << c.what << "\": " << p.skipped << "\n";
+            continue;
+        }
+        const auto before = bad_inputs::fingerprints(p.inputs);
+        QStringList arguments;
+        for (size_t i = 0; i < c.inputs.size(); ++i) {
+            const SettingTexts &t = c.inputs[i].settings;
+            for (const auto &[option, value] : {std::pair{"--x-column", t.xColumn},
+                                                {"--y-column", t.yColumn},
+                                                {"--x-coefficient", t.xCoefficient},
+                                                {"--y-coefficient", t.yCoefficient},
+                                                {"--weight", t.yWeight},
+                                                {"--skip-lines", t.skipLines}})
+                arguments << QString::fromUtf8(option) << QString::fromStdString(value);
+            arguments << QString::fromStdString(p.inputs[i]);
+        }
+        if (!c.output.empty())
+            arguments << "--output" << QString::fromStdString(c.output);
+        arguments << "--divisions" << QString::fromStdString(c.divisions);
+
+        Result r = runBatch(arguments, QString::fromStdString(dir.root.string()));
+        const std::string message =
+            c.code == 0 ? ""
+                        : "mergon-batch: " + (p.subject.empty() ? "" : p.subject + ": ") +
+                              c.expected + "\n";
+        EXPECT_EQ(std::tuple(r.exitCode, r.err.toStdString(), r.out.toStdString()),
+                  std::tuple(c.code == 0 ? 0 : 1, message, std::string()));
+        EXPECT_EQ(bad_inputs::fingerprints(p.inputs), before) << "an input changed";
+        if (c.code == 0) {
+            EXPECT_EQ(readAll(dir.file(c.output)).toStdString(), c.expected);
+        }
+    }
 }
 
 TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTest>
 
+#include <limits>
+
 #include "ui/placement.h"
 
 using namespace mergon;
@@ -25,10 +27,10 @@ TEST_F(Form1Fixture, StartsWithDefaultSettingsAndOnlyOpenAndExitEnabled) {
     EXPECT_FALSE(form->Picture1->isEnabled());
 
     const Session &s = form->session();
-    // The start values are ordinary numbers: 999999 and -999999.
-    EXPECT_EQ(resetValues(s), std::tuple(int16_t{0}, std::string(), 999999.0f, -999999.0f,
-                                         999999.0f, -999999.0f, -999999.0f, 999999.0f,
-                                         std::string(), int16_t{0}, 999999.0f, -999999.0f, 1.0f));
+    // Running minima start at plus infinity and maxima at minus infinity: no value yet.
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(resetValues(s), std::tuple(int16_t{0}, std::string(), inf, -inf, inf, -inf, -inf,
+                                         inf, std::string(), int16_t{0}, inf, -inf, 1.0f));
     EXPECT_EQ(std::tuple(s.chosenFileName, s.divisionCount, s.xStep),
               std::tuple(std::string(), int16_t{0}, 0.0f));
 }
