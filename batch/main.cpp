@@ -263,11 +263,10 @@ std::string fullPath(const std::string &path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-// Prints a failed command's message, after the file it is about when the message does not
-// name it itself.
+// Prints a failed command's message after the file it is about, when there is one.
 int fail(const Status &status) {
     std::cerr << "mergon-batch: ";
-    if (!status.subject().empty() && status.message().find(status.subject()) == std::string::npos)
+    if (!status.subject().empty())
         std::cerr << status.subject() << ": ";
     std::cerr << status.message() << "\n";
     return 1;

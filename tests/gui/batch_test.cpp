@@ -110,7 +110,8 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
          "--decimal-comma and --separator comma cannot both apply to " + A},
         {"unknown separator", {"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
         {"column name not on the header line", {"--x-name", "Time", A, B}, 1,
-         "mergon-batch: The column name \"Time\" is not on the last header line of " + A + ". (5)"},
+         "mergon-batch: " + A + ": The column name \"Time\" is not on the last header line of " + A +
+             ". (5)"},
         {"column name twice", {"--skip-lines", "1", "--y-name", "h", H, B}, 1,
          "The column name \"h\" is on the last header line of " + H + " more than once. (5)"},
         {"no header line, no name", {"--skip-lines", "0", "--y-name", "1", A, B}, 1,
