@@ -352,8 +352,15 @@ int run(const Options &o) {
         static char name[] = "mergon-batch", option[] = "-platform", platform[] = "offscreen";
         static char *argv[] = {name, option, platform, nullptr};
         std::optional<QGuiApplication> application;
-        if (o.paper)
+        if (o.paper) {
+            // Qt's notices about the desktop session (no runtime folder on a headless machine)
+            // are not this program's messages; only its errors get through.
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                if (type == QtCriticalMsg || type == QtFatalMsg)
+                    std::cerr << "mergon-batch: " << text.toStdString() << "\n";
+            });
             application.emplace(argc, argv);
+        }
         status = writePlot(o, s, file, inputs, mean);
         if (!status.ok())
             return fail(status);
