@@ -75,20 +75,13 @@ Status finishStatistics(const std::vector<RunningStatistics> &spread, double con
         out.statistics.push_back(spread[j].result());
         const PointStatistics &point = out.statistics.back();
         if (point.n > 1 && !std::isfinite(point.sd))
-            return Status::failure(
-                kTooLarge, "The standard deviation at x = " + singleText(out.x[j]).substr(1) +
-                               " is too large to be computed.");
+            return Status::failure(kTooLarge,
+                                   "The standard deviation at x = " + messageX(out.x[j]) +
+                                       " is too large to be computed.");
     }
-    if (!(confidence > 0 && confidence < 1))
-        return Status::success();
-    addConfidenceIntervals(out.statistics, confidence);
-    for (size_t j = 0; j < out.statistics.size(); ++j) {
-        const double ci = out.statistics[j].ci;
-        if (!std::isnan(ci) && !(std::isfinite(out.y[j] - ci) && std::isfinite(out.y[j] + ci)))
-            return Status::failure(
-                kTooLarge, "The confidence interval at x = " + singleText(out.x[j]).substr(1) +
-                               " is too large to be computed.");
-    }
+    // t * se stays finite: a finite sd is at most about 1e154, t at most about 1e16.
+    if (confidence > 0 && confidence < 1)
+        addConfidenceIntervals(out.statistics, confidence);
     return Status::success();
 }
 
@@ -218,7 +211,7 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
     for (size_t j = 0; j < out.y.size(); ++j) {
         out.y[j] /= divisors[j];
         if (!std::isfinite(out.y[j]))
-            return Status::failure(kTooLarge, "The mean at x = " + singleText(out.x[j]).substr(1) +
+            return Status::failure(kTooLarge, "The mean at x = " + messageX(out.x[j]) +
                                                   " is too large to be computed.");
     }
     return finishStatistics(spread, options.confidence, out);

@@ -53,6 +53,11 @@ PointStatistics RunningStatistics::result() const {
     return point;
 }
 
+std::string messageX(float x) {
+    std::string text = singleText(x);
+    return text.starts_with(' ') ? text.substr(1) : text;
+}
+
 void unionRange(const Session &s, float &xMin, float &xMax) {
     xMin = s.fileXMin[1];
     xMax = s.fileXMax[1];
@@ -123,7 +128,7 @@ Status contributingSpans(const Session &s, const MeanOptions &options,
     for (size_t j = 0; j <= last; ++j)
         if (count[j] == 0)
             return Status::failure(kInvalidArgument,
-                                   "No input file covers x = " + singleText(gridX[j]).substr(1) +
+                                   "No input file covers x = " + messageX(gridX[j]) +
                                        ", so there is nothing to average there.");
     return Status::success();
 }

@@ -62,6 +62,10 @@ struct GridSpan {
     size_t first = 1, last = 0;
 };
 
+// A grid x as messages name it: the output file's text without the blank that stands for a
+// plus sign.
+std::string messageX(float x);
+
 // The smallest fileXMin and the largest fileXMax of the loaded files.
 void unionRange(const Session &session, float &xMin, float &xMax);
 
