@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cerrno>
 #include <charconv>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>

@@ -37,7 +37,7 @@ struct PlainNumber {
 };
 
 class TextFile {
-  public:
+public:
     static constexpr std::size_t kDefaultBufferSize = 64 * 1024;
 
     // bufferSize is the size of the read buffer (at least 1); tests use tiny ones.
@@ -97,7 +97,7 @@ class TextFile {
     void closeAll();
     bool isOpen() const { return file_ != nullptr; }
 
-  private:
+private:
     int peek() { return pos_ < end_ ? static_cast<unsigned char>(buffer_[pos_]) : refillPeek(); }
     int refillPeek();
     bool fillMore();
