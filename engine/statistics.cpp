@@ -198,14 +198,12 @@ std::string statisticsLine(int64_t number, float x, double mean, const PointStat
     appendShortest(line, point.max);
     if (!withInterval)
         return line;
+    if (std::isnan(point.ci))
+        return line + ",,";
     line += ',';
-    if (!std::isnan(point.ci)) {
-        appendShortest(line, mean - point.ci);
-        line += ',';
-        appendShortest(line, mean + point.ci);
-    } else {
-        line += ',';
-    }
+    appendShortest(line, mean - point.ci);
+    line += ',';
+    appendShortest(line, mean + point.ci);
     return line;
 }
 
