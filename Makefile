@@ -3,6 +3,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := test
 
 RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins help2man libgtest-dev \
+                 libboost-math-dev \
                  fonts-ipafont-gothic fonts-dejavu-core
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev clang-format
 BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev

@@ -2,6 +2,8 @@
 // the same passes, the same grid and the same output file; optionally renders the graph.
 
 #include "engine/commands.h"
+#include "engine/number_scan.h"
+#include "engine/setting_value.h"
 #include "plot/curve_drawing.h"
 #include "plot/figure_file.h"
 #include "plot/panel_canvas.h"
@@ -10,6 +12,7 @@
 #include <QGuiApplication>
 
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -26,16 +29,18 @@ const char *const kUsage =
     "usage: mergon-batch [--x-column N | --x-name TEXT] [--y-column N | --y-name TEXT]\n"
     "                    [--x-coefficient V] [--y-coefficient V] [--skip-lines N] [--weight V]\n"
     "                    [--decimal-comma | --decimal-point] [--separator semicolon|comma]\n"
-    "                    FILE ... [--divisions N] [--output PATH] [--range common|union]\n"
-    "                    [--statistics PATH] [--plot PATH] [--plot-style panel|paper]\n"
-    "                    [--band sd|se|none] [--plot-size WxH] [--verbose] [--help]\n"
+    "                    FILE ... [--divisions N] [--output PATH]\n"
+    "                    [--range common|union|FROM:TO] [--statistics PATH]\n"
+    "                    [--confidence LEVEL] [--plot PATH] [--plot-style panel|paper]\n"
+    "                    [--band sd|se|ci|none] [--plot-size WxH] [--verbose] [--help]\n"
     "\n"
     "Averages 2 to 10 curves on an even grid over the x range they all cover (or, with\n"
-    "--range union, any of them covers) and writes the mean as a numbered table, optionally\n"
-    "with its statistics and a graph. The per-file options apply to the files named after\n"
-    "them until given again. Defaults: x column 5, y column 6, coefficients 1, skip lines 3,\n"
-    "weight 1.0, divisions 100; the output is the first file's path with its last three\n"
-    "characters replaced by \"mrg\" (a file name shorter than that gets \".mrg\" added).\n"
+    "--range, any of them covers or one chosen) and writes the mean as a numbered table,\n"
+    "optionally with its statistics and a graph. The per-file options apply to the files\n"
+    "named after them until given again. Defaults: x column 5, y column 6, coefficients 1,\n"
+    "skip lines 3, weight 1.0, divisions 100; the output is the first file's path with its\n"
+    "last three characters replaced by \"mrg\" (a file name shorter than that gets \".mrg\"\n"
+    "added).\n"
     "\n"
     "Fields are separated by blanks, tabs and commas, and numbers have a decimal point.\n"
     "--decimal-comma reads numbers with a decimal comma, fields then separated by blanks,\n"
@@ -46,11 +51,13 @@ const char *const kUsage =
 // What --help adds to the usage.
 const char *const kOptionHelp =
     "\n"
-    "  --range common|union\n"
+    "  --range common|union|FROM:TO\n"
     "      common (the default): the grid spans the x range every file covers. union: it\n"
     "      spans from the smallest to the largest x of any file, and each grid point is the\n"
     "      mean of the files whose own x range holds it; a point that no file reaches is an\n"
-    "      error (5).\n"
+    "      error (5). FROM:TO: it spans from FROM to TO (numbers as in the input files, such\n"
+    "      as -5:1.5E+03, FROM below TO, each rounded to single precision), each point again\n"
+    "      the mean of the files that reach it.\n"
     "  --statistics PATH\n"
     "      also writes a CSV table (CR LF line ends) after the output file:\n"
     "      number,x,mean,sd,se,n,min,max with, at every grid point, the number of files that\n"
@@ -59,6 +66,11 @@ const char *const kOptionHelp =
     "      and largest value. x and mean are the output file's values; every number is the\n"
     "      shortest text that reads back to the same value. It may not be an input file or\n"
     "      the output file (75).\n"
+    "  --confidence LEVEL\n"
+    "      adds the columns ci_low,ci_high to the statistics table: the confidence interval\n"
+    "      mean -+ t * se at LEVEL (between 0 and 1, such as 0.95), t being the two-sided\n"
+    "      quantile of Student's t distribution with n - 1 degrees of freedom; empty where n\n"
+    "      is 1. Needs --statistics.\n"
     "  --plot PATH\n"
     "      draws the graph to PATH, a PNG or an SVG file by its extension.\n"
     "  --plot-style panel|paper\n"
@@ -66,9 +78,10 @@ const char *const kOptionHelp =
     "      an embedded picture). paper: a figure for a publication, with a frame fitted to\n"
     "      the data, numbered axes, the input curves in light grey and the mean in red over\n"
     "      a shaded band.\n"
-    "  --band sd|se|none\n"
+    "  --band sd|se|ci|none\n"
     "      the paper figure's band: mean +- standard deviation (the default), mean +-\n"
-    "      standard error, or none.\n"
+    "      standard error, the confidence interval at the --confidence level (0.95 without\n"
+    "      it), or none.\n"
     "  --plot-size WxH\n"
     "      the size in pixels (PNG) or points (SVG); 329x217 for panel, 1200x800 for paper.\n"
     "  --verbose\n"
@@ -88,6 +101,8 @@ struct Options {
     std::optional<std::string> output;
     std::optional<std::string> statistics;
     GridRange range = GridRange::kCommon;
+    float rangeFrom = 0, rangeTo = 0; // the ends of a chosen range
+    std::optional<double> confidence; // the level of the table's confidence intervals
     std::optional<std::string> plot;
     FigureFormat plotFormat = FigureFormat::kPng;
     bool paper = false; // the publication figure instead of the graph panel
@@ -121,17 +136,54 @@ std::optional<QSize> parsePlotSize(std::string_view text) {
     return QSize(*w, *h);
 }
 
+// A number in the input files' grammar, all of `text`; an infinity beyond the double range.
+std::optional<double> wholeNumber(std::string_view text) {
+    double value = 0;
+    const char *end = text.data() + text.size();
+    const NumberScanResult scanned = scanNumber(text.data(), end, value);
+    if (scanned.ptr != end || scanned.error == NumberError::NotANumber)
+        return std::nullopt;
+    if (scanned.error == NumberError::OutOfRange)
+        return text.starts_with('-') ? -HUGE_VAL : HUGE_VAL;
+    return value;
+}
+
 // The value of a choice option among its named values.
 template <typename Value>
 Value choice(const std::string &option, const std::string &text,
-             const std::vector<std::pair<std::string, Value>> &values) {
+             const std::vector<std::pair<std::string, Value>> &values,
+             const std::string &otherForms = {}) {
     std::string names;
     for (const auto &[name, value] : values) {
         if (name == text)
             return value;
         names += (names.empty() ? "" : "|") + name;
     }
-    throw UsageError{option + " takes " + names + ", not \"" + text + "\""};
+    throw UsageError{option + " takes " + names + otherForms + ", not \"" + text + "\""};
+}
+
+// --range: common, union, or FROM:TO, whose ends are compared before they are rounded.
+void parseRange(const std::string &text, Options &o) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        o.range = choice<GridRange>("--range", text,
+                                    {{"common", GridRange::kCommon}, {"union", GridRange::kUnion}},
+                                    "|FROM:TO");
+        return;
+    }
+    const std::optional<double> from = wholeNumber(std::string_view(text).substr(0, colon));
+    const std::optional<double> to = wholeNumber(std::string_view(text).substr(colon + 1));
+    if (!from || !to)
+        throw UsageError{"--range FROM:TO takes two numbers, not \"" + text + "\""};
+    const std::optional<float> low = toFloat(*from), high = toFloat(*to);
+    if (!low || !high)
+        throw UsageError{"--range FROM:TO takes numbers within the single precision range, not \"" +
+                         text + "\""};
+    if (!(*from < *to))
+        throw UsageError{"--range FROM:TO needs FROM below TO, not \"" + text + "\""};
+    o.range = GridRange::kChosen;
+    o.rangeFrom = *low;
+    o.rangeTo = *high;
 }
 
 // The per-file options with a value: each sets a setting of the files named after it, and
@@ -222,8 +274,13 @@ Options parse(int argc, char **argv) {
         } else if (arg == "--statistics") {
             o.statistics = takeValue();
         } else if (arg == "--range") {
-            o.range = choice<GridRange>(
-                arg, takeValue(), {{"common", GridRange::kCommon}, {"union", GridRange::kUnion}});
+            parseRange(takeValue(), o);
+        } else if (arg == "--confidence") {
+            const std::string level = takeValue();
+            o.confidence = wholeNumber(level);
+            if (!o.confidence || !(*o.confidence > 0 && *o.confidence < 1))
+                throw UsageError{"--confidence takes a level between 0 and 1 such as 0.95, not \"" +
+                                 level + "\""};
         } else if (arg == "--plot") {
             o.plot = takeValue();
             const std::optional<FigureFormat> format =
@@ -234,9 +291,11 @@ Options parse(int argc, char **argv) {
         } else if (arg == "--plot-style") {
             o.paper = choice<bool>(arg, takeValue(), {{"panel", false}, {"paper", true}});
         } else if (arg == "--band") {
-            o.band = choice<BandKind>(
-                arg, takeValue(),
-                {{"sd", BandKind::kSd}, {"se", BandKind::kSe}, {"none", BandKind::kNone}});
+            o.band = choice<BandKind>(arg, takeValue(),
+                                      {{"sd", BandKind::kSd},
+                                       {"se", BandKind::kSe},
+                                       {"ci", BandKind::kCi},
+                                       {"none", BandKind::kNone}});
         } else if (arg == "--plot-size") {
             std::string size = takeValue();
             o.plotSize = parsePlotSize(size);
@@ -251,6 +310,8 @@ Options parse(int argc, char **argv) {
     }
     if (o.help)
         return o;
+    if (o.confidence && !o.statistics)
+        throw UsageError{"--confidence needs --statistics"};
     if (o.files.size() < 2 || o.files.size() > static_cast<size_t>(kMaxInputFiles))
         throw UsageError{"give 2 to 10 input files, not " + std::to_string(o.files.size())};
     return o;
@@ -330,15 +391,22 @@ int run(const Options &o) {
     WriteHooks hooks;
     if (o.verbose)
         hooks.beforeWriting = [&s, &o](const MeanCurve &curve) {
-            if (o.range == GridRange::kUnion)
-                std::cout << "union range " << curve.x.front() << " to " << curve.x.back();
+            if (o.range != GridRange::kCommon)
+                std::cout << (o.range == GridRange::kUnion ? "union" : "chosen") << " range "
+                          << curve.x.front() << " to " << curve.x.back();
             else
                 std::cout << "common range " << s.commonXMin << " to " << s.commonXMax;
             std::cout << ", " << s.divisionCount << " divisions, step " << s.xStep << "\n";
         };
     MeanOptions options;
     options.range = o.range;
+    options.chosenXMin = o.rangeFrom;
+    options.chosenXMax = o.rangeTo;
     options.statistics = o.plot && o.paper && o.band != BandKind::kNone;
+    // The band's interval takes the table's level, else the usual 0.95.
+    const bool ciBand = o.plot && o.paper && o.band == BandKind::kCi;
+    options.confidence = o.confidence.value_or(ciBand ? 0.95 : 0);
+    options.intervalInTable = o.confidence.has_value();
     if (o.statistics)
         options.statisticsPath = fullPath(*o.statistics);
     Status status =

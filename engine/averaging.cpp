@@ -68,16 +68,20 @@ std::vector<int> contributions(const std::vector<GridSpan> &spans, size_t pointC
     return count;
 }
 
-Status finishStatistics(const std::vector<RunningStatistics> &spread, MeanCurve &out) {
+Status finishStatistics(const std::vector<RunningStatistics> &spread, double confidence,
+                        MeanCurve &out) {
     out.statistics.reserve(spread.size());
     for (size_t j = 0; j < spread.size(); ++j) {
         out.statistics.push_back(spread[j].result());
         const PointStatistics &point = out.statistics.back();
         if (point.n > 1 && !std::isfinite(point.sd))
-            return Status::failure(
-                kTooLarge, "The standard deviation at x = " + singleText(out.x[j]).substr(1) +
-                               " is too large to be computed.");
+            return Status::failure(kTooLarge,
+                                   "The standard deviation at x = " + messageX(out.x[j]) +
+                                       " is too large to be computed.");
     }
+    // t * se stays finite: a finite sd is at most about 1e154, t at most about 1e16.
+    if (confidence > 0 && confidence < 1)
+        addConfidenceIntervals(out.statistics, confidence);
     return Status::success();
 }
 
@@ -188,11 +192,13 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
     if (session.divisionCount < 1)
         return Status::failure(kInvalidArgument, "The number of divisions has not been set.");
 
-    out.x = makeGridX(gridStart(session, options.range), session.xStep, session.divisionCount);
+    float xMin = 0, xMax = 0;
+    gridRange(session, options, xMin, xMax);
+    out.x = makeGridX(xMin, session.xStep, session.divisionCount);
     out.y.assign(out.x.size(), 0.0);
     out.statistics.clear();
     std::vector<GridSpan> spans;
-    if (Status status = contributingSpans(session, options.range, out.x, spans); !status.ok())
+    if (Status status = contributingSpans(session, options, out.x, spans); !status.ok())
         return status;
     std::vector<RunningStatistics> spread(options.statistics ? out.x.size() : 0);
 
@@ -213,10 +219,10 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
     for (size_t j = 0; j < out.y.size(); ++j) {
         out.y[j] /= divisors[j];
         if (!std::isfinite(out.y[j]))
-            return Status::failure(kTooLarge, "The mean at x = " + singleText(out.x[j]).substr(1) +
+            return Status::failure(kTooLarge, "The mean at x = " + messageX(out.x[j]) +
                                                   " is too large to be computed.");
     }
-    return finishStatistics(spread, out);
+    return finishStatistics(spread, options.confidence, out);
 }
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {

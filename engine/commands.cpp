@@ -88,8 +88,7 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
         return failed(file, status.code(), probeFailureText(status.code()), outputName);
 
     narrowCommonRange(s);
-    status = options.range == GridRange::kUnion ? prepareUnionGrid(s, divisionText)
-                                                : prepareGrid(s, divisionText);
+    status = prepareGridOver(s, options, divisionText);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()), {});
 
@@ -107,7 +106,7 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       outputName);
     if (!statisticsPath.empty())
-        status = writeStatisticsFile(file, statisticsPath, mean);
+        status = writeStatisticsFile(file, statisticsPath, mean, options.intervalInTable);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       statisticsPath);

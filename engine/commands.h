@@ -45,8 +45,9 @@ struct WriteHooks {
 // "Write the mean" to `outputName` with the division count read from `divisionText`: checks
 // that the output is none of the inputs, probes it, narrows the common range, prepares the
 // grid, computes the mean and writes the output file. `mean` gets the curve. `options` may
-// take the union range instead and ask for the statistics, which are written after the output
-// file when they have a path (that may be neither an input nor the output).
+// take the union or a chosen range instead and ask for the statistics (with confidence
+// intervals), which are written after the output file when they have a path (that may be
+// neither an input nor the output).
 Status writeMean(Session &session, TextFile &file, const std::string &outputName,
                  std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks = {},
                  const MeanOptions &options = {});

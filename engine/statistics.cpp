@@ -2,6 +2,7 @@
 
 #include "engine/averaging.h"
 #include "engine/number_text.h"
+#include "engine/student_t.h"
 
 #include <charconv>
 #include <cmath>
@@ -52,6 +53,11 @@ PointStatistics RunningStatistics::result() const {
     return point;
 }
 
+std::string messageX(float x) {
+    std::string text = singleText(x);
+    return text.starts_with(' ') ? text.substr(1) : text;
+}
+
 void unionRange(const Session &s, float &xMin, float &xMax) {
     xMin = s.fileXMin[1];
     xMax = s.fileXMax[1];
@@ -63,37 +69,45 @@ void unionRange(const Session &s, float &xMin, float &xMax) {
     }
 }
 
-Status prepareUnionGrid(Session &s, std::string_view divisionText) {
-    Session wide = s;
-    unionRange(s, wide.commonXMin, wide.commonXMax);
-    Status status = prepareGrid(wide, divisionText);
+void gridRange(const Session &s, const MeanOptions &options, float &xMin, float &xMax) {
+    switch (options.range) {
+    case GridRange::kCommon:
+        xMin = s.commonXMin;
+        xMax = s.commonXMax;
+        break;
+    case GridRange::kUnion:
+        unionRange(s, xMin, xMax);
+        break;
+    case GridRange::kChosen:
+        xMin = options.chosenXMin;
+        xMax = options.chosenXMax;
+        break;
+    }
+}
+
+Status prepareGridOver(Session &s, const MeanOptions &options, std::string_view divisionText) {
+    Session spanned = s;
+    gridRange(s, options, spanned.commonXMin, spanned.commonXMax);
+    Status status = prepareGrid(spanned, divisionText);
     if (status.ok()) {
-        s.divisionCount = wide.divisionCount;
-        s.xStep = wide.xStep;
+        s.divisionCount = spanned.divisionCount;
+        s.xStep = spanned.xStep;
     }
     return status;
 }
 
-float gridStart(const Session &s, GridRange range) {
-    if (range == GridRange::kCommon)
-        return s.commonXMin;
-    float xMin = 0, xMax = 0;
-    unionRange(s, xMin, xMax);
-    return xMin;
-}
-
-Status contributingSpans(const Session &s, GridRange range, const std::vector<float> &gridX,
-                         std::vector<GridSpan> &spans) {
+Status contributingSpans(const Session &s, const MeanOptions &options,
+                         const std::vector<float> &gridX, std::vector<GridSpan> &spans) {
     if (gridX.empty()) {
         spans.assign(static_cast<size_t>(s.fileCount), GridSpan{});
         return Status::success();
     }
     spans.assign(static_cast<size_t>(s.fileCount), GridSpan{0, gridX.size() - 1});
-    if (range == GridRange::kCommon)
+    if (options.range == GridRange::kCommon)
         return Status::success();
 
-    float unionMin = 0, unionMax = 0;
-    unionRange(s, unionMin, unionMax);
+    float rangeMin = 0, rangeMax = 0;
+    gridRange(s, options, rangeMin, rangeMax);
     const size_t last = gridX.size() - 1;
     std::vector<int> count(gridX.size(), 0);
     for (size_t i = 1; i <= static_cast<size_t>(s.fileCount); ++i) {
@@ -101,7 +115,7 @@ Status contributingSpans(const Session &s, GridRange range, const std::vector<fl
         for (size_t j = 0; j <= last; ++j) {
             const bool inside =
                 s.fileXMin[i] <= gridX[j] &&
-                (gridX[j] <= s.fileXMax[i] || (j == last && s.fileXMax[i] == unionMax));
+                (gridX[j] <= s.fileXMax[i] || (j == last && s.fileXMax[i] >= rangeMax));
             if (!inside)
                 continue;
             if (span.first > span.last)
@@ -114,9 +128,23 @@ Status contributingSpans(const Session &s, GridRange range, const std::vector<fl
     for (size_t j = 0; j <= last; ++j)
         if (count[j] == 0)
             return Status::failure(kInvalidArgument,
-                                   "No input file covers x = " + singleText(gridX[j]).substr(1) +
+                                   "No input file covers x = " + messageX(gridX[j]) +
                                        ", so there is nothing to average there.");
     return Status::success();
+}
+
+void addConfidenceIntervals(std::vector<PointStatistics> &points, double level) {
+    std::vector<double> tByCount; // t for n values, by n: one quantile per count
+    for (PointStatistics &point : points) {
+        if (point.n < 2)
+            continue;
+        const auto n = static_cast<size_t>(point.n);
+        if (tByCount.size() <= n)
+            tByCount.resize(n + 1, kNaN);
+        if (std::isnan(tByCount[n]))
+            tByCount[n] = twoSidedStudentT(level, point.n - 1);
+        point.ci = tByCount[n] * point.se;
+    }
 }
 
 std::vector<double> curveValuesOnGrid(const std::vector<Row> &rows,
@@ -149,7 +177,8 @@ std::vector<double> curveValuesOnGrid(const std::vector<Row> &rows,
     return values;
 }
 
-std::string statisticsLine(int64_t number, float x, double mean, const PointStatistics &point) {
+std::string statisticsLine(int64_t number, float x, double mean, const PointStatistics &point,
+                           bool withInterval) {
     std::string line = std::to_string(number) + ',';
     appendShortest(line, x);
     line += ',';
@@ -167,16 +196,26 @@ std::string statisticsLine(int64_t number, float x, double mean, const PointStat
     appendShortest(line, point.min);
     line += ',';
     appendShortest(line, point.max);
+    if (!withInterval)
+        return line;
+    if (std::isnan(point.ci))
+        return line + ",,";
+    line += ',';
+    appendShortest(line, mean - point.ci);
+    line += ',';
+    appendShortest(line, mean + point.ci);
     return line;
 }
 
-Status writeStatisticsFile(TextFile &file, const std::string &path, const MeanCurve &curve) {
+Status writeStatisticsFile(TextFile &file, const std::string &path, const MeanCurve &curve,
+                           bool withInterval) {
     Status status = file.openForWriting(path);
     if (status.ok())
-        status = file.writeLine(kStatisticsHeader);
+        status = file.writeLine(std::string(kStatisticsHeader) +
+                                std::string(withInterval ? kIntervalHeader : ""));
     for (size_t j = 0; status.ok() && j < curve.statistics.size(); ++j)
         status = file.writeLine(statisticsLine(static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j],
-                                               curve.statistics[j]));
+                                               curve.statistics[j], withInterval));
     if (status.ok())
         status = file.close();
     if (!status.ok())

@@ -33,7 +33,7 @@ struct Extent {
 double bandHalfWidth(const PointStatistics &point, BandKind band) {
     if (band == BandKind::kNone || point.n < 2)
         return std::numeric_limits<double>::quiet_NaN();
-    return band == BandKind::kSd ? point.sd : point.se;
+    return band == BandKind::kSd ? point.sd : band == BandKind::kSe ? point.se : point.ci;
 }
 
 double halfWidthAt(const MeanCurve &mean, size_t j, BandKind band) {

@@ -20,6 +20,7 @@ inline const QColor kBandColour{255, 0, 0, 50}; // over white: (255, 205, 205)
 enum class BandKind {
     kSd,   // mean +- standard deviation
     kSe,   // mean +- standard error
+    kCi,   // mean +- t * standard error: the confidence interval the statistics hold
     kNone, // no band
 };
 
@@ -43,7 +44,7 @@ std::vector<double> tickValues(const AxisRange &range, double step);
 QString tickLabel(double value, double step);
 
 // Draws the figure on a white page of `size` (the painter's units). `inputs` holds each file's
-// rows (entry 0 unused); the band needs mean.statistics.
+// rows (entry 0 unused); the band needs mean.statistics (with their ci for kCi).
 void drawPaperFigure(QPainter &painter, QSize size, const std::vector<std::vector<Row>> &inputs,
                      const MeanCurve &mean, BandKind band);
 

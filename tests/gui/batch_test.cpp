@@ -32,7 +32,7 @@ Result runBatch(const QStringList &arguments, const QString &folder = {}) {
 } // namespace
 
 class BatchTest : public Form1Fixture {
-protected:
+  protected:
     void SetUp() override {
         Form1Fixture::SetUp();
         a = writeCurve("a.txt", {{0.1, 1}, {0.35, 2.5}, {0.7, 3}, {1.3, -0.25}});
@@ -116,6 +116,17 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
          "The column name \"h\" is on the last header line of " + H + " more than once. (5)"},
         {"no header line, no name", {"--skip-lines", "0", "--y-name", "1", A, B}, 1,
          "not on the last header line"},
+        {"range ends not numbers", {A, B, "--range", "1:2:3"}, 2, "--range FROM:TO takes two numbers"},
+        {"range end not in the files' grammar", {A, B, "--range", "0:inf"}, 2, "takes two numbers"},
+        {"range ends equal as written", {A, B, "--range", "1.5E+00:1.5"}, 2, "needs FROM below TO"},
+        {"range end beyond single precision", {A, B, "--range", "-1e39:0"}, 2, "single precision"},
+        {"range end beyond double precision", {A, B, "--range", "0:1D999"}, 2, "single precision"},
+        {"range beyond the data", {A, B, "--range", "0:1", "--output", QString::fromStdString(path("r.mrg"))},
+         1, "No input file covers x = 0, so there is nothing to average there. (5)"},
+        {"confidence of 1", {A, B, "--statistics", "s.csv", "--confidence", "1"}, 2,
+         "--confidence takes a level between 0 and 1"},
+        {"confidence without statistics", {A, B, "--confidence", "0.95"}, 2,
+         "--confidence needs --statistics"},
         // clang-format on
     };
     for (const Case &expected : cases) {
@@ -139,7 +150,35 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
     Result help = runBatch({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("usage: mergon-batch"));
-    EXPECT_TRUE(help.out.contains("--statistics PATH"));
+    for (const char *option : {"--statistics PATH", "--range common|union|FROM:TO",
+                               "--confidence LEVEL", "--band sd|se|ci|none"})
+        EXPECT_TRUE(help.out.contains(option)) << option;
+}
+
+// A chosen range that is the common or the union range writes the same files as that range.
+TEST_F(BatchTest, AChosenRangeEqualToTheCommonOrUnionRangeWritesTheSameFiles) {
+    auto run = [&](const QString &range, const QString &name) {
+        const std::string output = path(name + ".mrg"), table = path(name + ".csv");
+        Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b),
+                             "--divisions", "37", "--range", range, "--output",
+                             QString::fromStdString(output), "--statistics",
+                             QString::fromStdString(table)});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return std::tuple(readAll(output), readAll(table), r.out);
+    };
+    const struct {
+        QString named, chosen, shown;
+    } cases[] = {{"common", "0.2:1.1", "chosen range 0.2 to 1.1,"},
+                 {"union", "1e-1:1.3", "chosen range 0.1 to 1.3,"}};
+    for (const auto &range : cases) {
+        SCOPED_TRACE(range.named.toStdString());
+        const auto [output, table, out] = run(range.named, range.named);
+        const auto [chosenOutput, chosenTable, chosenOut] = run(range.chosen, "chosen");
+        EXPECT_TRUE(output.startsWith(" Number") && table.startsWith("number,x,mean"));
+        EXPECT_EQ(chosenOutput, output);
+        EXPECT_EQ(chosenTable, table);
+        EXPECT_TRUE(chosenOut.contains(range.shown)) << chosenOut.toStdString();
+    }
 }
 
 // A tab-separated file with decimal commas and named columns, and a semicolon file, give the
@@ -230,22 +269,30 @@ TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {
 }
 
 // Three lines y = x, x + 2, x + 10 over x 0 to 10: the mean is x + 4, the standard deviation
-// sqrt(28) = 5.2915 and the standard error 3.0551 everywhere. The frame's inner edges, found
-// from the centre outwards, lie at the data's extent (band included) widened by 5 %.
+// sqrt(28) = 5.2915, the standard error 3.0551 and t for 2 degrees of freedom 4.3027 at 0.95
+// and 9.9248 at 0.99 everywhere. The frame's inner edges, found from the centre outwards, lie
+// at the data's extent (band included) widened by 5 %.
 TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
     QStringList arguments{"--plot-style", "paper", "--output",
                           QString::fromStdString(path("p.mrg"))};
     for (double offset : {0.0, 2.0, 10.0})
         arguments << QString::fromStdString(
             writeCurve(QStringLiteral("line%1.txt").arg(offset), {{0, offset}, {10, 10 + offset}}));
+    const QString table = QString::fromStdString(path("s.csv"));
     const struct {
         const char *band;
-        double halfWidth, yLow; // yLow: the lowest y drawn; the highest is 20
-    } cases[] = {{"sd", 5.2915026, 4 - 5.2915026}, {"se", 3.0550505, 0}, {"none", 0, 0}};
+        QStringList more;
+        double halfWidth;
+    } cases[] = {{"sd", {}, 5.2915026},
+                 {"se", {}, 3.0550505},
+                 {"none", {}, 0},
+                 {"ci", {}, 13.1448212}, // 0.95 without --confidence, and without a table
+                 {"ci", {"--confidence", "0.99", "--statistics", table}, 30.3208968}};
     const QString png = QString::fromStdString(path("paper.png"));
     for (const auto &band : cases) {
-        SCOPED_TRACE(band.band);
-        Result r = runBatch(arguments + QStringList{"--plot", png, "--band", band.band});
+        SCOPED_TRACE(band.band + band.more.join(' ').toStdString());
+        Result r =
+            runBatch(arguments + band.more + QStringList{"--plot", png, "--band", band.band});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QImage image(png);
         auto walk = [&](QPoint p, QPoint step) { // to the last pixel before the dark frame
@@ -256,9 +303,12 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
         const QPoint centre(image.width() / 2, image.height() / 2);
         const int left = walk(centre, {-1, 0}).x(), right = walk(centre, {1, 0}).x();
         const int top = walk(centre, {0, -1}).y(), bottom = walk(centre, {0, 1}).y();
-        const double margin = (20 - band.yLow) / 20;
+        // The lowest and highest y drawn: the lines' or the band's.
+        const double yLow = std::min(0.0, 4 - band.halfWidth);
+        const double yHigh = std::max(20.0, 14 + band.halfWidth);
+        const double margin = (yHigh - yLow) / 20;
         auto row = [&](double y) {
-            return top + (20 + margin - y) / (20 - band.yLow + 2 * margin) * (bottom - top);
+            return top + (yHigh + margin - y) / (yHigh - yLow + 2 * margin) * (bottom - top);
         };
         const int column = qRound(left + 5.5 / 11 * (right - left)); // x 5: the mean is 9
         double red = 0, redRows = 0, pink = 0, pinkRows = 0;
@@ -273,6 +323,12 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
         EXPECT_NEAR(pink, row(9 - band.halfWidth) - row(9 + band.halfWidth), 12);
         if (pink > 0) {
             EXPECT_NEAR(pinkRows / pink, row(9), 6.0);
+        }
+        if (band.more.contains(table)) { // the table holds the band's interval at x 5
+            const QList<QByteArray> fields = readAll(path("s.csv")).split('\n')[51].split(',');
+            ASSERT_EQ(fields.size(), 10);
+            EXPECT_EQ(fields[1], "5");
+            EXPECT_NEAR(fields[9].toDouble() - fields[2].toDouble(), band.halfWidth, 1e-6);
         }
     }
 }
