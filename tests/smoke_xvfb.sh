@@ -4,7 +4,8 @@
 set -euo pipefail
 program=$1
 if [ -z "${INSIDE_XVFB:-}" ]; then
-    INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    # A random first display number keeps runs that start together from racing for one.
+    INSIDE_XVFB=1 exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x800x24" "$0" "$@"
 fi
 unset QT_QPA_PLATFORM
 cd "$(dirname "$0")/../examples"
