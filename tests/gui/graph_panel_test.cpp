@@ -28,25 +28,6 @@ bool colourNear(const QImage &image, QPointF at, const QColor &colour, int radiu
 
 } // namespace
 
-TEST(PanelCanvas, DrawsLinesAndPointsInUserCoordinates) {
-    PanelCanvas canvas(QSize(200, 100));
-    canvas.setFrame(0, 0, 20, 10);
-    canvas.line(0, 5, 20, 5, kBlue);
-    EXPECT_TRUE(colourNear(canvas.image(), {100, 50}, kBlue));
-    EXPECT_EQ(canvas.image().pixelColor(100, 20), kWhite);
-
-    canvas.setPoint(5, 2, kRed);
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, 2), kRed));
-    canvas.lineTo(15, 2, kRed); // from the current point
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(10, 2), kRed));
-    canvas.lineTo(15, 8, kBlack); // the end became the current point
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(15, 5), kBlack));
-
-    canvas.clear();
-    EXPECT_EQ(countColour(canvas.image(), kWhite), 200 * 100);
-    EXPECT_EQ(canvas.frame().right, 20); // the frame stays in force after clear
-}
-
 TEST(PanelCanvas, WildCoordinatesAreClippedWithoutHarm) {
     PanelCanvas canvas(QSize(100, 100));
     canvas.setFrame(0, 0, 10, 10);
