@@ -44,7 +44,7 @@ TEST(Form1Failure, ShowsTheWarningBoxEmptiesTheStatusAndKeepsTheSlot) {
     Form1 form;
     form.setChooser([&] { return std::optional(bad); });
     QStringList shown;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &form, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             shown << box->windowTitle() << box->text() << QString::number(box->icon())
                   << QString::number(box->buttons().size()) << form.Text1->text();
