@@ -152,24 +152,6 @@ TEST_F(ChooserDialog, TypedTextThatIsNoFileKeepsTheDialogOpen) {
     }
 }
 
-TEST_F(ChooserDialog, TheRealMessageBoxShowsTheJapaneseMessage) {
-    auto dialog = prepare(root_);
-    dialog->setMessageSink({});
-    std::tuple<std::string, QMessageBox::Icon, QMessageBox::StandardButtons> shown;
-    EXPECT_TRUE(runModal(*dialog, [&] {
-        QTimer::singleShot(0, dialog.get(), [&] { // runs inside the loop of the box that OK opens
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                shown = {str({box->windowTitle(), box->text()}), box->icon(),
-                         box->standardButtons()};
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        typeAndOk(*dialog, QStringLiteral("nosuch.txt"));
-    }));
-    EXPECT_EQ(shown, std::tuple("mergon2|ファイルが存在しません。", QMessageBox::Warning,
-                                QMessageBox::StandardButtons(QMessageBox::Ok)));
-}
-
 // A picked file, or a typed name outside the list's pattern, gives its full path; ending without
 // one gives no answer. Either happens once: closing again afterwards changes nothing. The next
 // opening starts where this one ended.

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <tuple>
 
 using namespace mergon;
@@ -22,11 +21,6 @@ struct InFolder {
     ~InFolder() { std::filesystem::current_path(saved); }
     std::filesystem::path saved = std::filesystem::current_path();
 };
-
-std::string readBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(BadInputs, EachGivesItsMessageAndCodeAndNoInputChanges) {
     for (const bad_inputs::Case &c : bad_inputs::cases()) {

@@ -4,15 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <bit>
 #include <charconv>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
-#include <sstream>
 #include <string>
 
 using namespace mergon;
@@ -59,15 +52,14 @@ const struct {
     {"blank lines inside are empty fields", "\n1\n\n2\r\n \t \r\n3", "E 1 E 2 E 3"},
     {"CR LF, CR, LF; CR CR and LF CR are two", "1\r\n2\r3\n4\r\r5\n\r6", "1 2 3 4 E 5 E 6"},
     {"trailing blank lines", "1 2\r\n\r\n \t\r\n\n\r", "1 2"},
-    {"signs, points and exponents", "+2 -.5 5. .5 +.5e1 1d3 2.5D+2 -1e-999", "2 -0.5 5 0.5 5 1000 250 -0"},
     {"not numbers", ".\n+\n-\ne5\n1e\n1e+\n1.2.3\n--1\n0x10\nnan\ninf\nInfinity\n1,5",
      "T T T T T T T T T T T T 1 5"},
     {"text runs to a comma or the line end", "abc def,2\nabc 1 2\n1abc 2,3\n1e 5,4\na  ,  5",
      "T 2 T T 3 T 4 T 5"},
     {"quoted items", "\"1.5\",\"-2e1\" \"3\"  ,  4,\"abc\",\"1,5\",\" 1\",\"\",1",
      "1.5 -20 3 4 T T T T 1"},
-    {"too large", "1e999,-1e999,1.8e308 1.7976931348623157e308", "H H H 1.7976931348623157e+308"},
-    {"many digits", "1" + kZeros + "e-3000 0." + kZeros + "5e3001 " + kZeros + "12.5", "1 5 12.5"},
+    {"many digits, too large", "1" + kZeros + "e-3000 0." + kZeros + "5e3001 " + kZeros + "12.5 -1e999",
+     "1 5 12.5 H"},
     {"byte-order mark only at the start", "\xEF\xBB\xBF" "1 \xEF\xBB\xBF" "2", "1 T"},
     // Other reading rules: the separator takes the comma's part, and the decimal mark the point's.
     {"decimal comma", "1,5;-,25\t1,5E+03 1,5D+03 5,\r\n,5", "1.5 -0.25 1500 1500 5 0.5", kDecimalComma},
@@ -126,33 +118,6 @@ TEST(TextFileLines, EveryLineEndEndsALineAndTheLastTerminatorStartsNone) {
         lines += line + "|";
     EXPECT_EQ(lines, "\x91\xaa\x92\xe8|lf|cr|last|");
     EXPECT_EQ(file.readLine(line).code(), kPastEnd);
-}
-
-TEST(TextFileWriting, LinesEndInCrLfAndTheFileIsEmptiedFirst) {
-    TempDir dir;
-    const std::string path = dir.write("out.mrg", "old content that is longer\r\n");
-    TextFile file;
-    ASSERT_TRUE(file.openForWriting(path).ok());
-    ASSERT_TRUE(file.writeLine(" Number        X-axis").ok());
-    ASSERT_TRUE(file.writeLine("").ok());
-    ASSERT_TRUE(file.writeLine(std::string_view("a\0b", 3)).ok());
-    ASSERT_TRUE(file.close().ok());
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-              " Number        X-axis\r\n\r\n" + std::string("a\0b", 3) + "\r\n");
-}
-
-TEST(TextFileWriting, FullDeviceFailsOnWriteOrClose) {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    TextFile file;
-    ASSERT_TRUE(file.openForWriting("/dev/full").ok());
-    // A line bigger than any stream buffer fails at once; a short one at the latest on close.
-    EXPECT_EQ(file.writeLine(std::string(1 << 20, 'x')).code(), kOutputFailed);
-    ASSERT_TRUE(file.openForWriting("/dev/full").ok());
-    const Status small = file.writeLine("1"), closed = file.close();
-    EXPECT_EQ(small.ok() ? closed.code() : small.code(), kOutputFailed);
-    EXPECT_FALSE(file.isOpen());
 }
 
 } // namespace
