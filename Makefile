@@ -2,8 +2,10 @@
 SHELL := /bin/bash
 .DEFAULT_GOAL := test
 
-RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev fonts-ipafont-gothic
-TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev
+RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins help2man libgtest-dev \
+                 libboost-math-dev \
+                 fonts-ipafont-gothic fonts-dejavu-core
+TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev clang-format
 BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev python3-numpy
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
@@ -16,7 +18,8 @@ define install_missing
 	fi
 endef
 
-.PHONY: run build test test-dev test-asan fuzz bench deps-run deps-test deps-bench install screenshot
+.PHONY: run build test test-dev test-asan fuzz bench deps-run deps-test deps-bench install screenshot \
+	format format-check
 
 deps-run:
 	$(call install_missing,$(RUN_PACKAGES))
@@ -33,8 +36,16 @@ build: deps-run
 run: build
 	cd examples && ../build/release/bin/mergon
 
-# The fuzzing run goes first so that the test runner's summary closes the output.
-test: fuzz test-dev test-asan
+# The format check and the fuzzing run go first so that the test runner's summary closes the
+# output.
+test: format-check fuzz test-dev test-asan
+
+# Every C++ file as the checked-in .clang-format lays it out.
+CXX_FILES = $(shell git ls-files '*.cpp' '*.h')
+format-check: deps-test
+	clang-format --dry-run --Werror $(CXX_FILES)
+format: deps-test
+	clang-format -i $(CXX_FILES)
 
 test-dev: deps-test
 	cmake --preset dev >/dev/null

@@ -1,11 +1,12 @@
 #pragma once
-// The graph of a batch run as a PNG picture. Drawing needs Qt, which a run without a picture
+// The graph of a batch run as a picture file. Drawing needs Qt, which a run without a picture
 // has no use for, so the drawing lives in a module that mergon-batch loads only when a picture
 // is asked for; mergon-batch itself links no Qt library.
 
 #include "engine/averaging.h"
 #include "engine/session.h"
 #include "engine/status.h"
+#include "plot/figure_kinds.h"
 
 #include <string>
 
@@ -14,13 +15,17 @@ namespace mergon {
 struct Picture {
     const Session *session = nullptr;
     const RowsBySlot *rows = nullptr; // every loaded file's rows
-    const MeanCurve *mean = nullptr;
-    int width = 0, height = 0; // pixels
-    std::string path;          // the PNG file to write
+    const MeanCurve *mean = nullptr;  // with the statistics the band needs
+    std::string path;                 // the file to write
+    FigureFormat format = FigureFormat::kPng;
+    bool paper = false; // the figure for a publication instead of the graph panel
+    BandKind band = BandKind::kSd;
+    int width = 0, height = 0; // pixels (PNG) or points (SVG); 0 for the style's default
 };
 
-// Draws what the graph panel shows after "Write to File" (frame, axes, the input curves, the
-// mean in red) and writes it to picture.path. A failure names its subject.
+// Draws the graph panel as it shows after "Write to File" (frame, axes, the input curves, the
+// mean in red), or the paper figure, and writes it to picture.path. A failure names its
+// subject.
 Status writePicture(const Picture &picture);
 
 // The module's entry point, found by this name.

@@ -175,7 +175,8 @@ bool waysAgree() {
     MeanCurve a, b;
     const std::string outA = inputs->folder.file("ours.mrg"), outB = inputs->folder.file("ref.mrg");
     if (!writeMean(fast, file, outA, kBaselineDivisions, a).ok() ||
-        !writeMean(slow, file, outB, kBaselineDivisions, b, {}, {nullptr, baselineMeanCurve}).ok())
+        !writeMean(slow, file, outB, kBaselineDivisions, b, {}, {}, {nullptr, baselineMeanCurve})
+             .ok())
         return false;
     auto bytes = [](const std::string &path) {
         std::string text;

@@ -223,6 +223,7 @@ void frmOpenSave::acceptStep(const QString &folder, const QString &name) {
 // none of these goes to the existence lookup, which explains why nothing was accepted.
 void frmOpenSave::okStep() {
     const QString text = txtOpenSave_->text();
+    const QString here = QDir::currentPath(); // a relative name counts from here, also after a move
     const TypedName typed = readTypedName(text, filOpenSave_->path());
     switch (typed.kind) {
     case TypedName::Kind::Empty:
@@ -246,10 +247,18 @@ void frmOpenSave::okStep() {
         filOpenSave_->selectName(typed.last);
         acceptStep(typed.folder, typed.last);
         return;
+    case TypedName::Kind::Missing:
+        // The lists go to the typed folder; the name box keeps just the name, to be mended.
+        if (folderProblem(typed.folder).isEmpty()) {
+            filOpenSave_->setPath(typed.folder);
+            if (txtOpenSave_->text() != typed.last)
+                txtOpenSave_->setText(typed.last);
+        }
+        break;
     case TypedName::Kind::Unknown:
         break;
     }
-    const LookupResult found = findFirstFile(text, QDir::currentPath());
+    const LookupResult found = findFirstFile(text, here);
     if (!found.failure.isEmpty())
         showMessage(found.failure);
     else if (found.match.isEmpty())

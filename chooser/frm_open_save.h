@@ -50,14 +50,12 @@ class frmOpenSave : public QDialog {
     FolderListBox *folderList() const { return dirOpenSave_; }
     DriveListBox *driveList() const { return drvOpenSave_; }
     QLabel *pathLabel() const { return lblOpenSave_[2]; }
-    QLabel *label(int index) const { return lblOpenSave_.at(static_cast<std::size_t>(index)); }
     QPushButton *okButton() const { return cmdOpenSave_[0]; }
     QPushButton *cancelButton() const { return cmdOpenSave_[1]; }
 
     // Where the chooser's messages go; by default a modal warning box titled "mergon2".
     using MessageSink = std::function<void(const QString &text)>;
     void setMessageSink(MessageSink sink);
-    void showMessage(const QString &text);
 
     static const QString kTitle;         // "mergon2", the caption of the message boxes
     static const QString kNoFileMessage; // the message for a name that matches nothing
@@ -79,6 +77,7 @@ class frmOpenSave : public QDialog {
     void openFolder(const QString &folder);
     void enterFolder(const QString &folder);
     void showFileListFolder(const QString &folder);
+    void showMessage(const QString &text);
 
     std::optional<std::string> answer_;
     bool ended_ = false; // set by the accept or Cancel step: the dialog ends only once

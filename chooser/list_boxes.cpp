@@ -77,20 +77,17 @@ void FolderListBox::setPath(const QString &folder) {
 
 void FolderListBox::rebuild() {
     clear();
-    shown_.clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     auto *current = new QTreeWidgetItem(this, {QStringLiteral("/")});
     current->setData(0, kPathRole, QStringLiteral("/"));
     current->setIcon(0, open);
-    shown_.append(QStringLiteral("/"));
     QString walked = QStringLiteral("/");
     for (const QString &part : path_.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         walked = joinFolderAndName(walked, part);
         current = new QTreeWidgetItem(current, {part});
         current->setData(0, kPathRole, walked);
         current->setIcon(0, open);
-        shown_.append(walked);
     }
     const QStringList subfolders =
         QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::CaseSensitive, QDir::Name);
@@ -98,7 +95,6 @@ void FolderListBox::rebuild() {
         auto *item = new QTreeWidgetItem(current, {name});
         item->setData(0, kPathRole, joinFolderAndName(path_, name));
         item->setIcon(0, closed);
-        shown_.append(joinFolderAndName(path_, name));
     }
     expandAll();
     setCurrentItem(current);
@@ -113,6 +109,12 @@ FileListBox::FileListBox(QWidget *parent) : QListWidget(parent) {
         const QString name = selectedName();
         if (!name.isEmpty())
             emit nameSelected(name);
+    });
+    // A click on the entry that is already selected changes no selection, yet gives its name
+    // back to a name box that was typed over since.
+    connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        if (item->isSelected())
+            emit nameSelected(item->text());
     });
     connect(this, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem *item) { emit nameDoubleClicked(item->text()); });
@@ -142,7 +144,8 @@ void FileListBox::refresh() {
     const QStringList filters = pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (filters.isEmpty())
         return;
-    addItems(QDir(path_).entryList(filters, QDir::Files | QDir::CaseSensitive, QDir::Name));
+    // Patterns ignore case, as on the file systems the data files come from.
+    addItems(QDir(path_).entryList(filters, QDir::Files, QDir::Name));
 }
 
 QString FileListBox::selectedName() const {

@@ -39,8 +39,6 @@ class FolderListBox : public QTreeWidget {
 
     QString path() const { return path_; }
     void setPath(const QString &folder);
-    // Full paths of the entries as shown, top to bottom.
-    QStringList shownFolders() const { return shown_; }
 
   signals:
     void pathChanged(const QString &folder);
@@ -55,11 +53,10 @@ class FolderListBox : public QTreeWidget {
     void rebuild();
 
     QString path_;
-    QStringList shown_;
 };
 
-// The regular files of a folder that match a pattern ("*.txt", or several joined by ";"),
-// case-sensitive, sorted by name, hidden files left out.
+// The regular files of a folder that match a pattern ("*.txt", or several joined by ";") in
+// either case, sorted by name, hidden files left out.
 class FileListBox : public QListWidget {
     Q_OBJECT
   public:
@@ -78,6 +75,7 @@ class FileListBox : public QListWidget {
   signals:
     void pathChanged(const QString &folder);
     void patternChanged(const QString &pattern);
+    // An entry was selected, or the selected entry clicked again.
     void nameSelected(const QString &name);
     void nameDoubleClicked(const QString &name);
 

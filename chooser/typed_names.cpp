@@ -38,16 +38,16 @@ QString absoluteFrom(const QString &base, const QString &name) {
     return QDir::cleanPath(QDir(base).absoluteFilePath(name));
 }
 
+bool hasWildcard(const QString &name) {
+    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+}
+
 } // namespace
 
 QString joinFolderAndName(const QString &folder, const QString &name) {
     if (folder.endsWith(QLatin1Char('/')))
         return folder + name;
     return folder + QLatin1Char('/') + name;
-}
-
-bool hasWildcard(const QString &name) {
-    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
 }
 
 TypedName readTypedName(const QString &text, const QString &base) {
@@ -69,10 +69,13 @@ TypedName readTypedName(const QString &text, const QString &base) {
     result.last = name.mid(slash + 1);
     if (result.last.isEmpty() || !QFileInfo(result.folder).isDir())
         return result;
+    const QFileInfo file(joinFolderAndName(result.folder, result.last));
     if (hasWildcard(result.last))
         result.kind = TypedName::Kind::Pattern;
-    else if (QFileInfo(joinFolderAndName(result.folder, result.last)).isFile())
+    else if (file.isFile())
         result.kind = TypedName::Kind::File;
+    else if (!file.exists())
+        result.kind = TypedName::Kind::Missing;
     return result;
 }
 
@@ -93,7 +96,8 @@ LookupResult findFirstFile(const QString &name, const QString &base) {
         }
         return result;
     }
-    const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(last));
+    const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(last),
+                                     QRegularExpression::CaseInsensitiveOption);
     fs::directory_iterator entries(toFsPath(slash == 0 ? QStringLiteral("/") : path.left(slash)),
                                    error);
     if (error) {

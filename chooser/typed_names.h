@@ -9,9 +9,6 @@ namespace mergon {
 // folder and name with exactly one "/" between them ("/" + "a.txt" gives "/a.txt").
 QString joinFolderAndName(const QString &folder, const QString &name);
 
-// True when name holds a wildcard character ("*" or "?").
-bool hasWildcard(const QString &name);
-
 // What a name typed into the name box stands for. Names are absolute or count from base, ".."
 // may lead up, and "~" at the start is the home folder.
 struct TypedName {
@@ -20,6 +17,7 @@ struct TypedName {
         Folder,  // an existing folder: folder
         Pattern, // an existing folder and a last part with wildcards: folder, last
         File,    // an existing file (of any name) in an existing folder: folder, last
+        Missing, // an existing folder and a last part naming nothing, no wildcards: folder, last
         Unknown, // anything else
     };
     Kind kind = Kind::Unknown;
@@ -29,8 +27,9 @@ struct TypedName {
 TypedName readTypedName(const QString &text, const QString &base);
 
 // The existence lookup: the file name of the first entry other than a folder that matches name
-// (wildcards allowed in its last part; relative to base). A missing folder or entry gives an
-// empty match; any other failure of the file system gives its message in failure.
+// (relative to base). Its last part may hold wildcards, which match in either case; without
+// them the name is taken as written. A missing folder or entry gives an empty match; any other
+// failure of the file system gives its message in failure.
 struct LookupResult {
     QString match;
     QString failure;

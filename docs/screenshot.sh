@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Takes docs/main-window.png: the real program under a virtual X server. Needs xvfb, xdotool
 # and imagemagick. With --load, the four sample curves are added through the file chooser
-# and averaged first.
+# and averaged first. The samples are copied to a neutral folder first, so that the picture
+# shows no build machine's path.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=${PROGRAM:-$root/build/release/bin/mergon}
 if [ -z "${INSIDE_XVFB:-}" ]; then
     INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
-cd "$root/examples"
+folder=${SCREENSHOT_FOLDER:-/tmp/lab/runs}
+mkdir -p "$folder"
+cp "$root"/examples/run*.txt "$folder"/
+cd "$folder"
 "$program" &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT

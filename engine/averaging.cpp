@@ -3,6 +3,7 @@
 #include "engine/number_text.h"
 #include "engine/setting_value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -60,6 +61,56 @@ Status writeMeanLines(TextFile &file, const MeanCurve &curve) {
     return Status::success();
 }
 
+// Adds one file's values to the grid points of its span, and to their statistics when kept.
+void addCurveOnSpan(const std::vector<Row> &rows, MeanCurve &out, const GridSpan &span,
+                    std::vector<RunningStatistics> &spread) {
+    if (span.first > span.last)
+        return;
+    const bool whole = span.first == 0 && span.last + 1 == out.x.size();
+    const auto from = static_cast<std::ptrdiff_t>(span.first);
+    const auto to = static_cast<std::ptrdiff_t>(span.last) + 1;
+    std::vector<float> spanX;
+    if (whole) {
+        addCurveToGrid(rows, out.x, out.y);
+    } else {
+        spanX.assign(out.x.begin() + from, out.x.begin() + to);
+        std::vector<double> spanY(out.y.begin() + from, out.y.begin() + to);
+        addCurveToGrid(rows, spanX, spanY);
+        std::copy(spanY.begin(), spanY.end(), out.y.begin() + from);
+    }
+    if (spread.empty())
+        return;
+    const std::vector<double> values = curveValuesOnGrid(rows, whole ? out.x : spanX);
+    for (size_t j = 0; j < values.size(); ++j)
+        spread[span.first + j].add(values[j]);
+}
+
+// How many files contribute to each grid point.
+std::vector<int> contributions(const std::vector<GridSpan> &spans, size_t pointCount) {
+    std::vector<int> count(pointCount, 0);
+    for (const GridSpan &span : spans)
+        for (size_t j = span.first; j <= span.last && j < pointCount; ++j)
+            ++count[j];
+    return count;
+}
+
+Status finishStatistics(const std::vector<RunningStatistics> &spread, double confidence,
+                        MeanCurve &out) {
+    out.statistics.reserve(spread.size());
+    for (size_t j = 0; j < spread.size(); ++j) {
+        out.statistics.push_back(spread[j].result());
+        const PointStatistics &point = out.statistics.back();
+        if (point.n > 1 && !std::isfinite(point.sd))
+            return Status::failure(kTooLarge,
+                                   "The standard deviation at x = " + messageX(out.x[j]) +
+                                       " is too large to be computed.");
+    }
+    // t * se stays finite: a finite sd is at most about 1e154, t at most about 1e16.
+    if (confidence > 0 && confidence < 1)
+        addConfidenceIntervals(out.statistics, confidence);
+    return Status::success();
+}
+
 } // namespace
 
 Status probeOutput(TextFile &file, const std::string &path) {
@@ -85,30 +136,38 @@ void narrowCommonRange(Session &session) {
 Status prepareGrid(Session &session, std::string_view divisionText) {
     std::optional<int16_t> count = toInt16(leadingNumber(divisionText));
     if (!count)
-        return Status::failure(kTooLarge,
-                               "The number of divisions is too large: it must be a whole number "
-                               "from 1 to 32767.");
+        return Status::failure(kTooLarge, "The number of divisions is out of range: it must be a "
+                                          "whole number from 1 to 32767.");
     if (*count <= 0)
         return Status::failure(kInvalidArgument,
                                "The number of divisions must be a whole number from 1 to 32767.");
+    if (session.fileCount < 1)
+        return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.commonXMin > session.commonXMax)
         return Status::failure(kInvalidArgument,
                                "The loaded curves have no x range in common, so there is nothing "
                                "to average.");
-    session.divisionCount = *count;
-    session.xStep = narrowToFloat(
+    const float step = narrowToFloat(
         (static_cast<double>(session.commonXMax) - static_cast<double>(session.commonXMin)) /
         *count);
+    // The grid only grows from commonXMin, so its last x is the one that may overflow.
+    if (!std::isfinite(step) || !std::isfinite(gridXAt(session.commonXMin, step, *count)))
+        return Status::failure(kTooLarge, "The grid over the common x range goes beyond the range "
+                                          "of single-precision numbers.");
+    session.divisionCount = *count;
+    session.xStep = step;
     return Status::success();
+}
+
+float gridXAt(float commonXMin, float xStep, int j) {
+    // A float times a 16-bit count is exact in double, so this is the product rounded once.
+    return commonXMin + narrowToFloat(static_cast<double>(xStep) * j);
 }
 
 std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount) {
     std::vector<float> gridX(divisionCount >= 0 ? static_cast<size_t>(divisionCount) + 1 : 0);
-    for (int j = 0; j <= divisionCount; ++j) {
-        // A float times a 16-bit count is exact in double, so this is the product rounded once.
-        float product = static_cast<float>(static_cast<double>(xStep) * j);
-        gridX[static_cast<size_t>(j)] = commonXMin + product;
-    }
+    for (int j = 0; j <= divisionCount; ++j)
+        gridX[static_cast<size_t>(j)] = gridXAt(commonXMin, xStep, j);
     return gridX;
 }
 
@@ -148,14 +207,27 @@ void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &grid
 }
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
-                        const std::function<void()> &afterFile, const RowsBySlot *kept) {
+                        const std::function<void()> &afterFile) {
+    return computeMeanCurve(file, session, out, afterFile, MeanOptions{});
+}
+
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
+                        const std::function<void()> &afterFile, const MeanOptions &options,
+                        const RowsBySlot *kept) {
     if (session.fileCount < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.divisionCount < 1)
         return Status::failure(kInvalidArgument, "The number of divisions has not been set.");
 
-    out.x = makeGridX(session.commonXMin, session.xStep, session.divisionCount);
+    float xMin = 0, xMax = 0;
+    gridRange(session, options, xMin, xMax);
+    out.x = makeGridX(xMin, session.xStep, session.divisionCount);
     out.y.assign(out.x.size(), 0.0);
+    out.statistics.clear();
+    std::vector<GridSpan> spans;
+    if (Status status = contributingSpans(session, options, out.x, spans); !status.ok())
+        return status;
+    std::vector<RunningStatistics> spread(options.statistics ? out.x.size() : 0);
 
     std::vector<Row> rows;
     const std::vector<Row> *source = nullptr;
@@ -166,19 +238,19 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
             file.closeAll();
             return naming(status, session.chosenFileName, "Could not read the input file");
         }
-        addCurveToGrid(*source, out.x, out.y);
+        addCurveOnSpan(*source, out, spans[static_cast<size_t>(i - 1)], spread);
         if (afterFile)
             afterFile();
     }
 
-    const double divisor = session.fileCount;
+    const std::vector<int> divisors = contributions(spans, out.x.size());
     for (size_t j = 0; j < out.y.size(); ++j) {
-        out.y[j] /= divisor;
+        out.y[j] /= divisors[j];
         if (!std::isfinite(out.y[j]))
-            return Status::failure(kTooLarge, "The mean at x = " + singleText(out.x[j]).substr(1) +
+            return Status::failure(kTooLarge, "The mean at x = " + messageX(out.x[j]) +
                                                   " is too large to be computed.");
     }
-    return Status::success();
+    return finishStatistics(spread, options.confidence, out);
 }
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {

@@ -4,6 +4,7 @@
 
 #include "engine/reader.h"
 #include "engine/session.h"
+#include "engine/statistics.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
 
@@ -18,6 +19,9 @@ namespace mergon {
 struct MeanCurve {
     std::vector<float> x;  // gridX(0..divisionCount)
     std::vector<double> y; // mean y at each grid x
+
+    // The spread at each grid x, when asked for.
+    std::vector<PointStatistics> statistics;
 };
 
 // Writes "Test output" to the output file and closes it: codes kPermissionDenied,
@@ -28,11 +32,13 @@ Status probeOutput(TextFile &file, const std::string &path);
 void narrowCommonRange(Session &session);
 
 // Reads the division count from its box text and sets divisionCount and xStep.
-// Fails (nothing set) for a count of 0, a negative count, one outside 16 bits, or no
-// common range (commonXMin > commonXMax).
+// Fails (nothing set) with kInvalidArgument for a count of 0, a negative count, no file or no
+// common range (commonXMin > commonXMax), and with kTooLarge for a count outside 16 bits or a
+// grid step or grid x beyond the float range.
 Status prepareGrid(Session &session, std::string_view divisionText);
 
 // gridX(j) = commonXMin + xStep * j, each operation rounded to float.
+float gridXAt(float commonXMin, float xStep, int j);
 std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount);
 
 // Adds one file's value at every grid point to gridY, sweeping forward over its rows
@@ -49,10 +55,16 @@ using RowsBySlot = std::array<std::vector<Row>, kSlotCount>;
 // Reads every loaded file once (routing its path through chosenFileName) and fills `out`
 // with the grid and the mean. A file that fails names itself in the message.
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out);
-// The same, with `afterFile` run after each file has been read (the window yields there), and
-// the files whose rows are `kept` taken from there instead of read.
+// The same, with `afterFile` run after each file has been read (the window yields there).
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
-                        const std::function<void()> &afterFile, const RowsBySlot *kept = nullptr);
+                        const std::function<void()> &afterFile);
+// The same over the range of `options`, where each grid point divides by the files that
+// contribute to it, and with the statistics when they are asked for; the files whose rows are
+// `kept` are taken from there instead of read. The default options give the mean above, to
+// the bit.
+Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
+                        const std::function<void()> &afterFile, const MeanOptions &options,
+                        const RowsBySlot *kept = nullptr);
 
 // The header and one line per grid point, CR LF after each.
 Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve);

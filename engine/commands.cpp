@@ -52,6 +52,12 @@ Status addInputFile(Session &s, TextFile &file, const std::string &path, const S
     s.fileNames[static_cast<size_t>(k)] = path;
     Status status = storeSettings(s, k, texts);
     if (status.ok())
+        status = findNamedColumns(s, file, k, texts);
+    if (status.code() == kInvalidArgument) { // a column name: the message says what is wrong
+        file.closeAll();
+        return Status::failure(status.code(), status.message(), path);
+    }
+    if (status.ok())
         status = measureAndRead(s, file, k, rows);
     if (!status.ok()) {
         file.closeAll();
@@ -69,21 +75,28 @@ bool isInputFile(const Session &s, const std::string &path) {
 
 Status writeMean(Session &s, TextFile &file, const std::string &outputName,
                  std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks,
-                 const MeanSource &source) {
+                 const MeanOptions &options, const MeanSource &source) {
     s.outputFileName = outputName;
     if (isInputFile(s, outputName))
         return failed(file, kOutputFailed, outputIsInputText(kOutputFailed), outputName);
+    const std::string &statisticsPath = options.statisticsPath;
+    if (!statisticsPath.empty() &&
+        (isInputFile(s, statisticsPath) || sameFile(statisticsPath, outputName)))
+        return failed(file, kOutputFailed, statisticsOverwriteText(kOutputFailed), statisticsPath);
     Status status = probeOutput(file, outputName);
     if (!status.ok())
         return failed(file, status.code(), probeFailureText(status.code()), outputName);
 
     narrowCommonRange(s);
-    status = prepareGrid(s, divisionText);
+    status = prepareGridOver(s, options, divisionText);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()), {});
 
-    status = source.way ? source.way(file, s, mean)
-                        : computeMeanCurve(file, s, mean, hooks.afterFile, source.keptRows);
+    MeanOptions computing = options;
+    computing.statistics = options.statistics || !statisticsPath.empty();
+    status = source.way
+                 ? source.way(file, s, mean)
+                 : computeMeanCurve(file, s, mean, hooks.afterFile, computing, source.keptRows);
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       status.subject());
@@ -94,6 +107,11 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
                       outputName);
+    if (!statisticsPath.empty())
+        status = writeStatisticsFile(file, statisticsPath, mean, options.intervalInTable);
+    if (!status.ok())
+        return failed(file, status.code(), failureText(status.message(), status.code()),
+                      statisticsPath);
     return status;
 }
 

@@ -27,7 +27,9 @@ void giveBackSlot(Session &session);
 // Adds `path` into the slot just taken: it becomes the chosen file, names the output file when
 // it is the session's first, takes the settings, is measured and read, and widens the plot
 // range and its own x extent. `rows` gets the rows read, for a redraw in the same command.
-// What was done before a failure stays, and the file stays in its slot.
+// Columns given by name are looked up on the file's header line first; a name that is not
+// there once fails with its own message. What was done before a failure stays, and the file
+// stays in its slot.
 Status addInputFile(Session &session, TextFile &file, const std::string &path,
                     const SettingTexts &texts, std::vector<Row> &rows);
 
@@ -45,16 +47,19 @@ struct MeanSource {
     // Rows kept from the additions (mergon-batch reads each file once); null reads them all.
     const RowsBySlot *keptRows = nullptr;
     // Computes the mean in place of computeMeanCurve (the reference way, for comparisons);
-    // neither the kept rows nor afterFile are used then.
+    // neither the kept rows, afterFile nor the mean options are used then.
     Status (*way)(TextFile &, Session &, MeanCurve &) = nullptr;
 };
 
 // "Write the mean" to `outputName` with the division count read from `divisionText`: checks
 // that the output is none of the inputs, probes it, narrows the common range, prepares the
-// grid, computes the mean and writes the output file. `mean` gets the curve.
+// grid, computes the mean and writes the output file. `mean` gets the curve. `options` may
+// take the union or a chosen range instead and ask for the statistics (with confidence
+// intervals), which are written after the output file when they have a path (that may be
+// neither an input nor the output). `source` says where the curves come from.
 Status writeMean(Session &session, TextFile &file, const std::string &outputName,
                  std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks = {},
-                 const MeanSource &source = {});
+                 const MeanOptions &options = {}, const MeanSource &source = {});
 
 // True when `path` names the same file as one of the loaded input files, after resolving
 // links and relative paths.

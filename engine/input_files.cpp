@@ -1,6 +1,11 @@
 #include "engine/input_files.h"
 
+#include "engine/messages.h"
 #include "engine/setting_value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
 
 namespace mergon {
 
@@ -29,32 +34,90 @@ Status storeSettings(Session &s, int k, const SettingTexts &t) {
                   storeFloat(t.yWeight, s.yWeight[k]) && storeInt16(t.skipLines, s.skipLines[k]);
     if (!stored)
         return Status::failure(kTooLarge, "a setting does not fit its field");
+    s.readingRules[k] = t.rules;
+    return Status::success();
+}
+
+namespace {
+
+// The names on the last header line of the file; none when there is no such line.
+Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
+                       const ReadingRules &rules, std::vector<std::string> &names) {
+    names.clear();
+    Status status = file.openForReading(path);
+    std::string line;
+    for (int i = 1; status.ok() && i < skipLines; ++i)
+        status = file.skipLine();
+    if (status.ok() && skipLines > 0)
+        status = file.readLine(line);
+    if (status.code() == kPastEnd)
+        return file.close();
+    if (status.ok())
+        status = file.close();
+    if (status.ok() && skipLines > 0)
+        names = headerNames(line, rules);
+    return status;
+}
+
+} // namespace
+
+Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t) {
+    if (t.xName.empty() && t.yName.empty())
+        return Status::success();
+    const auto slot = static_cast<std::size_t>(k);
+    const std::string &path = s.fileNames[slot];
+    std::vector<std::string> names;
+    Status status = readHeaderNames(file, path, s.skipLines[slot], s.readingRules[slot], names);
+    if (!status.ok())
+        return status;
+    const std::pair<const std::string &, int16_t &> named[] = {{t.xName, s.xColumn[slot]},
+                                                               {t.yName, s.yColumn[slot]}};
+    for (const auto &[name, column] : named) {
+        if (name.empty())
+            continue;
+        const auto found = std::find(names.begin(), names.end(), name);
+        const bool missing = found == names.end();
+        if (missing || std::find(found + 1, names.end(), name) != names.end())
+            return Status::failure(kInvalidArgument,
+                                   columnNameText(name, path, missing, kInvalidArgument));
+        const auto number = toInt16(static_cast<double>(found - names.begin() + 1));
+        if (!number)
+            return Status::failure(kTooLarge, "a named column does not fit its field");
+        column = *number;
+    }
     return Status::success();
 }
 
 Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows) {
     FileMeasure measure;
-    Status status = measureFile(file, s.fileNames[k], s.skipLines[k], measure);
+    Status status = measureFile(file, s.fileNames[k], s.skipLines[k], s.readingRules[k], measure);
     if (measure.lineCount > 0)
         s.lineCount[k] = measure.lineCount;
     if (!status.ok())
         return status;
     s.fieldsPerLine[k] = measure.fieldsPerLine;
 
-    return readCurve(file, curveSettings(s, k), rows, [&s, k](int, const Row &row) {
+    return readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
+        // The ranges are floats: a value beyond their range fails before it widens any.
+        const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
+        if (!std::isfinite(x) || !std::isfinite(y))
+            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " +
+                                                  s.fileNames[static_cast<size_t>(k)] +
+                                                  " holds a value beyond the float range");
         // Each comparison is made on the double; what is stored is rounded to float.
         if (s.plotXMax <= row.x)
-            s.plotXMax = narrowToFloat(row.x);
+            s.plotXMax = x;
         if (s.plotYMax <= row.y)
-            s.plotYMax = narrowToFloat(row.y);
+            s.plotYMax = y;
         if (s.plotXMin >= row.x)
-            s.plotXMin = narrowToFloat(row.x);
+            s.plotXMin = x;
         if (s.plotYMin >= row.y)
-            s.plotYMin = narrowToFloat(row.y);
+            s.plotYMin = y;
         if (s.fileXMax[k] <= row.x)
-            s.fileXMax[k] = narrowToFloat(row.x);
+            s.fileXMax[k] = x;
         if (s.fileXMin[k] >= row.x)
-            s.fileXMin[k] = narrowToFloat(row.x);
+            s.fileXMin[k] = x;
+        return Status::success();
     });
 }
 

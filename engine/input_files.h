@@ -20,12 +20,20 @@ struct SettingTexts {
     std::string yCoefficient = "1"; // factor of y
     std::string yWeight = "1.0";    // weight k(i) of the file
     std::string skipLines = "3";    // header lines
+    ReadingRules rules{};           // how the file's fields are split and numbers read
+    std::string xName{};            // when given, x is the column of this name instead
+    std::string yName{};            // when given, y is the column of this name instead
 };
 
 // Copies the settings into slot k in the window's order (x column, y column, x coefficient,
-// y coefficient, weight, skip lines). The first value that does not fit its field stops the
-// copy with kTooLarge; the values before it stay.
+// y coefficient, weight, skip lines), then the reading rules. The first value that does not
+// fit its field stops the copy with kTooLarge; the values before it stay.
 Status storeSettings(Session &session, int k, const SettingTexts &texts);
+
+// Sets slot k's x and y columns from the names in `texts`, if any, found on the last header
+// line of its file (line skipLines; none when that is 0 or less). A name found nowhere or
+// more than once fails with kInvalidArgument and a message that says so.
+Status findNamedColumns(Session &session, TextFile &file, int k, const SettingTexts &texts);
 
 // Counts the lines and fields of slot k's file, then reads its rows, widening the plot range
 // and the slot's x extent with each row. What was computed before a failure stays. `rows`

@@ -23,6 +23,22 @@ inline std::string outputIsInputText(int code) {
            std::to_string(code) + ")";
 }
 
+// The statistics table was to be written over an input file or the output file.
+inline std::string statisticsOverwriteText(int code) {
+    return "The statistics file is one of the input files or the output file; choose another "
+           "name for it. (" +
+           std::to_string(code) + ")";
+}
+
+// A column named on the command line is not on the last header line of the file, or is on it
+// more than once.
+inline std::string columnNameText(const std::string &name, const std::string &path, bool missing,
+                                  int code) {
+    return "The column name \"" + name + "\" is " + (missing ? "not " : "") +
+           "on the last header line of " + path + (missing ? "" : " more than once") + ". (" +
+           std::to_string(code) + ")";
+}
+
 // Any other failure: its own sentence, then the code.
 inline std::string failureText(const std::string &message, int code) {
     return message + " (" + std::to_string(code) + ")";

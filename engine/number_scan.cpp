@@ -42,8 +42,10 @@ std::uint64_t topDigits(std::uint64_t word, int count) {
     return v;
 }
 
-// The digits of a number of 8 to 17 characters without exponent, digits.fraction with at most
-// eight digits either side, taken a word at a time. False for any other number.
+// The digits of a number of 8 to 17 characters without exponent, digits, the decimal mark and
+// the fraction with at most eight digits either side, taken a word at a time. False for any
+// other number.
+template <char Mark>
 bool digitsInWords(const char *p, const char *end, std::uint64_t &digits, int &scale) {
     static constexpr std::uint64_t kTens[] = {1,      10,      100,      1000,     10000,
                                               100000, 1000000, 10000000, 100000000};
@@ -53,7 +55,7 @@ bool digitsInWords(const char *p, const char *end, std::uint64_t &digits, int &s
     const std::uint64_t head = load8(p);
     const std::uint64_t headOthers = nonDigits(head);
     const int integer = headOthers ? __builtin_ctzll(headOthers) / 8 : 8;
-    if (integer == 8 || p[integer] != '.')
+    if (integer == 8 || p[integer] != Mark)
         return false;
     const int fraction = static_cast<int>(length) - integer - 1;
     if (fraction > 8)
@@ -71,7 +73,7 @@ bool digitsInWords(const char *p, const char *end, std::uint64_t &digits, int &s
 // The exact fast path of decimal conversion: a number whose digits form an integer of at most
 // 2^53 and whose power of ten is at most 22 either way is the quotient or product of two exact
 // doubles, so one rounding gives the correctly rounded value. False for any other number.
-bool convertExactly(const char *p, const char *end, double &value) {
+template <char Mark> bool convertExactly(const char *p, const char *end, double &value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -82,10 +84,10 @@ bool convertExactly(const char *p, const char *end, double &value) {
     const bool negative = *p == '-';
     if (*p == '+' || *p == '-')
         ++p;
-    // The digits before and after the point form one integer; the fraction's length scales it.
+    // The digits before and after the mark form one integer; the fraction's length scales it.
     std::uint64_t digits = 0;
     int scale = 0;
-    if (digitsInWords(p, end, digits, scale)) {
+    if (digitsInWords<Mark>(p, end, digits, scale)) {
         if (digits > kExactLimit)
             return false;
         const double exact = static_cast<double>(digits);
@@ -96,7 +98,7 @@ bool convertExactly(const char *p, const char *end, double &value) {
     for (; p < end && isDigitByte(*p); ++p)
         digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
     std::ptrdiff_t count = p - first;
-    if (p < end && *p == '.') {
+    if (p < end && *p == Mark) {
         const char *fraction = ++p;
         for (; p < end && isDigitByte(*p); ++p)
             digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
@@ -127,11 +129,32 @@ bool convertExactly(const char *p, const char *end, double &value) {
     return true;
 }
 
-} // namespace
+// The value of a number beyond the exact fast path, copied into a short text that from_chars
+// reads: without '+', with e for a D exponent and a point for the decimal mark. False when the
+// number is too long to copy, or out of range.
+bool convertCopy(const char *begin, const char *end, bool exponentD, char decimalMark,
+                 double &value) {
+    char text[64];
+    if (static_cast<std::size_t>(end - begin) > sizeof text)
+        return false;
+    char *out = text;
+    for (const char *q = begin + (*begin == '+' ? 1 : 0); q < end; ++q)
+        *out++ = exponentD && (*q == 'd' || *q == 'D') ? 'e' : *q == decimalMark ? '.' : *q;
+    const auto [stop, ec] = std::from_chars(text, out, value);
+    return ec == std::errc() && stop == out;
+}
 
-namespace {
+// Long numbers, and those out of range: overflow or underflow.
+NumberError convertByScan(const char *begin, const char *end, char decimalMark, double &value) {
+    NumberScan number(true, decimalMark);
+    for (const char *q = begin; q < end; ++q)
+        number.feed(static_cast<unsigned char>(*q));
+    value = 0;
+    return number.convert(value);
+}
 
-// The numbers the exact fast path does not take; kept apart so that the fast path stays light.
+// The numbers with a decimal point that the exact fast path does not take; kept apart so that
+// the fast path stays light.
 [[gnu::noinline]] NumberError convertOtherNumber(const char *begin, const char *end, bool exponentD,
                                                  double &value) {
     // from_chars takes neither '+' nor a D exponent: most numbers have neither and are read
@@ -141,30 +164,25 @@ namespace {
         if (ec == std::errc() && stop == end)
             return NumberError::None;
     }
-    char text[64];
-    if (static_cast<std::size_t>(end - begin) <= sizeof text) {
-        char *out = text;
-        for (const char *q = begin + (*begin == '+' ? 1 : 0); q < end; ++q)
-            *out++ = exponentD && (*q == 'd' || *q == 'D') ? 'e' : *q;
-        const auto [stop, ec] = std::from_chars(text, out, value);
-        if (ec == std::errc() && stop == out)
-            return NumberError::None;
-    }
-    // Long numbers, and those out of range: overflow or underflow.
-    NumberScan number(true);
-    for (const char *q = begin; q < end; ++q)
-        number.feed(static_cast<unsigned char>(*q));
-    value = 0;
-    return number.convert(value);
+    if (convertCopy(begin, end, exponentD, '.', value))
+        return NumberError::None;
+    return convertByScan(begin, end, '.', value);
 }
 
 } // namespace
 
 // The value of a complete number held in [begin, end).
 NumberError convertNumber(const char *begin, const char *end, bool exponentD, double &value) {
-    if (convertExactly(begin, end, value))
+    if (convertExactly<'.'>(begin, end, value))
         return NumberError::None;
     return convertOtherNumber(begin, end, exponentD, value);
+}
+
+NumberError convertCommaNumber(const char *begin, const char *end, bool exponentD, double &value) {
+    // from_chars knows only the point: a number with a comma is always copied.
+    if (convertExactly<','>(begin, end, value) || convertCopy(begin, end, exponentD, ',', value))
+        return NumberError::None;
+    return convertByScan(begin, end, ',', value);
 }
 
 NumberError NumberScan::convert(double &value) const {
@@ -208,8 +226,8 @@ NumberError NumberScan::convert(double &value) const {
     return NumberError::None;
 }
 
-NumberScanResult scanNumber(const char *first, const char *last, double &value) {
-    NumberScan number(true);
+NumberScanResult scanNumber(const char *first, const char *last, double &value, char decimalMark) {
+    NumberScan number(true, decimalMark);
     const char *p = first;
     const char *completeEnd = nullptr; // the end of the longest complete number so far
     bool exponentD = false;
@@ -220,7 +238,7 @@ NumberScanResult scanNumber(const char *first, const char *last, double &value) 
         return {first, NumberError::NotANumber};
     for (const char *q = first; q < completeEnd; ++q)
         exponentD = exponentD || *q == 'd' || *q == 'D';
-    return {completeEnd, convertNumber(first, completeEnd, exponentD, value)};
+    return {completeEnd, convertNumber(first, completeEnd, exponentD, decimalMark, value)};
 }
 
 } // namespace mergon

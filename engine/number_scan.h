@@ -1,7 +1,8 @@
 #pragma once
 // The number grammar of the input files and its exact conversion: an optional sign, digits with
-// an optional point and fraction (at least one digit in all), and an optional exponent: E, e, D
-// or d, an optional sign, digits. Values are correctly rounded; no locale, no allocation.
+// an optional decimal mark and fraction (at least one digit in all), and an optional exponent:
+// E, e, D or d, an optional sign, digits. The mark is a point unless the file's reading rules
+// make it a comma. Values are correctly rounded; no locale, no allocation.
 
 #include <cstdint>
 
@@ -18,13 +19,22 @@ struct NumberScanResult {
     NumberError error;
 };
 
-// from_chars style: reads the longest prefix of [first, last) that is a number. The caller
-// rejects trailing text by checking ptr.
-NumberScanResult scanNumber(const char *first, const char *last, double &value);
+// from_chars style: reads the longest prefix of [first, last) that is a number, with
+// decimalMark ('.' or ',') as its decimal mark. The caller rejects trailing text by checking ptr.
+NumberScanResult scanNumber(const char *first, const char *last, double &value,
+                            char decimalMark = '.');
 
-// The value of [begin, end), which holds exactly one complete number; exponentD tells whether
-// its exponent is written with D or d.
+// The value of [begin, end), which holds exactly one complete number written with a decimal
+// point; exponentD tells whether its exponent is written with D or d.
 NumberError convertNumber(const char *begin, const char *end, bool exponentD, double &value);
+// The same for a number written with a decimal comma.
+NumberError convertCommaNumber(const char *begin, const char *end, bool exponentD, double &value);
+// The same for a number written with the given decimal mark, '.' or ','.
+inline NumberError convertNumber(const char *begin, const char *end, bool exponentD,
+                                 char decimalMark, double &value) {
+    return decimalMark == '.' ? convertNumber(begin, end, exponentD, value)
+                              : convertCommaNumber(begin, end, exponentD, value);
+}
 
 inline bool isDigit(int c) { return c >= '0' && c <= '9'; }
 inline bool isExponentMark(int c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
@@ -39,7 +49,8 @@ inline constexpr std::int64_t kExponentCap = 10'000'000'000'000'000;
 // array, so that an item of any length is read without storing it.
 class NumberScan {
 public:
-    explicit NumberScan(bool keepDigits) : keep_(keepDigits) {}
+    explicit NumberScan(bool keepDigits, char decimalMark = '.')
+        : keep_(keepDigits), mark_(decimalMark) {}
 
     // Takes the next character of the item; false once the item cannot be a number.
     bool feed(int c) {
@@ -49,7 +60,7 @@ public:
             if (isDigit(c)) {
                 intDigit(c);
                 state_ = Int;
-            } else if (c == '.') {
+            } else if (c == mark_) {
                 state_ = Point;
             } else if (state_ == Start && (c == '+' || c == '-')) {
                 negative_ = c == '-';
@@ -61,7 +72,7 @@ public:
         case Int:
             if (isDigit(c))
                 intDigit(c);
-            else if (c == '.')
+            else if (c == mark_)
                 state_ = Frac;
             else
                 state_ = isExponentMark(c) ? ExpMark : Bad;
@@ -132,6 +143,7 @@ private:
 
     State state_ = Start;
     bool keep_;
+    char mark_; // the decimal mark
     bool negative_ = false;
     bool expNegative_ = false;
     bool sticky_ = false;       // a nonzero digit was dropped after the kept ones
@@ -140,6 +152,5 @@ private:
     std::int64_t exponent_ = 0; // the written exponent, saturated
     char digits_[kMaxDigits];
 };
-
 
 } // namespace mergon

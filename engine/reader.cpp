@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace mergon {
 
@@ -125,6 +126,12 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
     return Status::success();
 }
 
+Status measureFile(TextFile &file, const std::string &path, int skipLines,
+                   const ReadingRules &rules, FileMeasure &out) {
+    file.setRules(rules);
+    return measureFile(file, path, skipLines, out);
+}
+
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow) {
     const int lineCount = std::max(settings.lineCount, 0);
@@ -133,6 +140,7 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
         return Status::failure(kTooLarge, "Counts above 32767 for " + settings.path);
     }
     rows.assign(static_cast<std::size_t>(lineCount) + 1, Row{});
+    file.setRules(settings.rules);
     Status status = file.openForReading(settings.path);
     if (!status.ok())
         return status;
@@ -196,8 +204,10 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
             }
         }
         rows[static_cast<std::size_t>(i)] = row;
-        if (onRow)
-            onRow(i, row);
+        if (onRow) {
+            if (Status stop = onRow(i, row); !stop.ok())
+                return fail(file, std::move(stop));
+        }
     }
     return file.close();
 }

@@ -30,13 +30,19 @@ struct FileMeasure {
 // Fails with kPastEnd when nothing follows the header, kTooLarge when a count does not fit
 // 16 bits, kFileNotFound when the file is missing. When only the fields per line are too
 // large, lineCount and fieldCount are filled all the same. The file is closed on return.
+// Fields are split by the handle's rules.
 Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out);
+// The same under the given rules, which the handle keeps.
+Status measureFile(TextFile &file, const std::string &path, int skipLines,
+                   const ReadingRules &rules, FileMeasure &out);
 
-// Reads the rows of one file. rows gets lineCount + 1 entries; entry 0 stays (0, 0).
-// onRow, when given, receives each row (1-based index) as soon as its last field is read.
+// Reads the rows of one file under the rules of its settings, which the handle keeps.
+// rows gets lineCount + 1 entries; entry 0 stays (0, 0). onRow, when given, receives each row
+// (1-based index) as soon as its last field is read; a failure it returns ends the read with
+// that failure.
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
 // The file is closed on return. Counts above kMaxCount fail with kTooLarge.
-using RowCallback = std::function<void(int index, const Row &row)>;
+using RowCallback = std::function<Status(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow = {});
 

@@ -14,6 +14,7 @@ void Session::resetSlot(int k) {
     fieldsPerLine[k] = 0;
     fileXMin[k] = kRunningMinStart;
     fileXMax[k] = kRunningMaxStart;
+    readingRules[k] = ReadingRules{};
 }
 
 void Session::reset() {
@@ -40,16 +41,18 @@ CurveSettings curveSettings(const Session &s, int k) {
     c.xCoefficient = s.xCoefficient[k];
     c.yCoefficient = s.yCoefficient[k];
     c.yWeight = s.yWeight[k];
+    c.rules = s.readingRules[k];
     return c;
 }
 
 std::string derivedOutputName(const std::string &chosenPath) {
+    const size_t nameStart = chosenPath.rfind('/') + 1; // 0 when there is no folder part
     size_t cut = chosenPath.size();
     for (int characters = 0; characters < 3; ++characters) {
-        if (cut == 0)
+        if (cut == nameStart)
             return chosenPath + ".mrg";
         --cut;
-        while (cut > 0 && (static_cast<unsigned char>(chosenPath[cut]) & 0xC0) == 0x80)
+        while (cut > nameStart && (static_cast<unsigned char>(chosenPath[cut]) & 0xC0) == 0x80)
             --cut; // step back over UTF-8 continuation bytes
     }
     return chosenPath.substr(0, cut) + "mrg";

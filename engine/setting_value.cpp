@@ -1,5 +1,6 @@
 #include "engine/setting_value.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -42,6 +43,28 @@ size_t numberPrefixLength(std::string_view s) {
     return mantissaEnd;
 }
 
+// The power of ten of the first nonzero digit of an unsigned number text ("0.05e3" gives 1):
+// whether a number beyond the double range is too large or too small depends on it, not on
+// the sign of its exponent alone. The exponent saturates far beyond any double.
+int64_t decimalMagnitude(std::string_view number) {
+    const size_t exponentAt = std::min(number.find_first_of("eE"), number.size());
+    const std::string_view mantissa = number.substr(0, exponentAt);
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return 0; // zero: in range whatever the exponent
+    int64_t magnitude = first < point ? static_cast<int64_t>(point - first) - 1
+                                      : -static_cast<int64_t>(first - point);
+    int64_t exponent = 0;
+    size_t i = exponentAt + 1;
+    const bool negative = i < number.size() && number[i] == '-';
+    if (i < number.size() && (number[i] == '+' || number[i] == '-'))
+        ++i;
+    for (; i < number.size(); ++i)
+        exponent = std::min<int64_t>(exponent * 10 + (number[i] - '0'), 1'000'000'000'000);
+    return magnitude + (negative ? -exponent : exponent);
+}
+
 } // namespace
 
 double leadingNumber(std::string_view text) {
@@ -66,9 +89,7 @@ double leadingNumber(std::string_view text) {
     auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error == std::errc::result_out_of_range) {
         // Too small rounds to zero; too large stays beyond every field's range.
-        auto exponentAt = number.find_first_of("eE");
-        bool tiny = exponentAt != std::string::npos && number[exponentAt + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        value = decimalMagnitude(number) < 0 ? 0.0 : std::numeric_limits<double>::infinity();
     } else if (error != std::errc() || end != number.data() + number.size()) {
         return 0;
     }

@@ -14,7 +14,8 @@ enum FailureCode : int {
     kNonNumeric = 13,       // a non-numeric field in the x or y column
     kFileNotFound = 53,     // an input file does not exist (any more)
     kPastEnd = 62,          // reading past the end of a file
-    kPermissionDenied = 70, // the output file or its folder may not be written
+    kPermissionDenied = 70, // a file or its folder may not be read, or written
+    kFileFailed = 75,       // an input that is no regular file, or any other failure to read it
     kOutputFailed = 75,     // any other failure to open, write or close the output file
     kPathNotFound = 76,     // the output file's folder does not exist
 };

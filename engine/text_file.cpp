@@ -8,8 +8,10 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mergon {
 
@@ -18,8 +20,6 @@ namespace {
 bool isBlank(int c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 bool isBlankOrLineEnd(int c) { return isBlank(c) || isLineEnd(c); }
-// A complete number ends at a blank, tab, comma, line end or the end of the file.
-bool endsNumber(int c) { return c < 0 || isBlankOrLineEnd(c) || c == ','; }
 
 int seekTo(std::FILE *file, std::int64_t offset) {
 #ifdef _WIN32
@@ -55,6 +55,25 @@ int writeCode(int error) {
     }
 }
 
+// An input file that cannot be opened: missing, not to be read, or anything else.
+Status openFailure(const std::string &path, int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return Status::failure(kFileNotFound, "File not found: " + path);
+    case EACCES:
+    case EPERM:
+        return Status::failure(kPermissionDenied, "Cannot read " + path + ": permission denied");
+    default:
+        return Status::failure(kFileFailed, "Cannot open " + path + ": " + std::strerror(error));
+    }
+}
+
+Status notRegular(const std::string &path, mode_t mode) {
+    return Status::failure(kFileFailed, path + (S_ISDIR(mode) ? " is a folder, not a file"
+                                                              : " is not a regular file"));
+}
+
 } // namespace
 
 TextFile::TextFile(std::size_t bufferSize) : buffer_(std::max<std::size_t>(bufferSize, 1)) {}
@@ -65,22 +84,28 @@ Status TextFile::openForReading(const std::string &path) {
     if (reopenHeldFile(path))
         return Status::success();
     closeAll();
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_type type = fs::status(path, ec).type();
-    if (type == fs::file_type::not_found)
-        return Status::failure(kFileNotFound, "File not found: " + path);
-    if (type == fs::file_type::directory)
-        return Status::failure(kFileNotFound, path + " is a folder, not a file");
-    if (type != fs::file_type::regular && type != fs::file_type::none)
-        return Status::failure(kFileNotFound, path + " is not a regular file");
-    errno = 0;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    // Only regular files are read: a FIFO would be used up by the first pass and block the
+    // next, and opening a device may have effects of its own. So the type is checked before
+    // the open, and again on the open file in case the name was replaced in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return openFailure(path, errno);
+    if (!S_ISREG(info.st_mode))
+        return notRegular(path, info.st_mode);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return openFailure(path, errno);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return notRegular(path, info.st_mode);
+    }
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE *file = ::fdopen(fd, "rb");
     if (!file) {
         const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            return Status::failure(kFileNotFound, "File not found: " + path);
-        return Status::failure(kFileNotFound, "Cannot open " + path + ": " + std::strerror(error));
+        ::close(fd);
+        return openFailure(path, error);
     }
     // The fixed buffer below is the only one; the stream's own would copy every byte twice.
     std::setvbuf(file, nullptr, _IONBF, 0);
@@ -93,19 +118,17 @@ Status TextFile::openForReading(const std::string &path) {
     else
         reposition(0);
     if (whole_)
-        readWholeFile();
+        readWholeFile(info.st_size);
     return readStatus();
 }
 
-// Reads the rest of the file just opened into the buffer, grown to hold it. A file above the
-// limit is left to stream on from what has been read.
-void TextFile::readWholeFile() {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path_, ec); // a hint: it may change
-    // One byte more than the file, so that the read that meets its end needs no growth.
-    const std::size_t wanted =
-        ec ? kDefaultBufferSize
-           : static_cast<std::size_t>(std::min<std::uintmax_t>(size + 1, kWholeFileLimit));
+// Reads the rest of the file just opened, of about `size` bytes, into the buffer, grown to
+// hold it. A file above the limit is left to stream on from what has been read.
+void TextFile::readWholeFile(std::int64_t size) {
+    // The size is a hint: the file may change. One byte more than the file, so that the read
+    // that meets its end needs no growth.
+    const auto limit = static_cast<std::int64_t>(kWholeFileLimit);
+    const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(size + 1, 1, limit));
     if (buffer_.size() < wanted)
         buffer_.resize(wanted);
     for (;;) {
@@ -206,7 +229,7 @@ Status TextFile::readField(Field &field, bool convert) {
         return readStatus();
     }
     atLineStart_ = false;
-    if (c == ',') { // an empty item before a comma
+    if (c == rules_.separator) { // an empty item before a separator
         ++pos_;
         afterComma_ = true;
         return readStatus();
@@ -215,9 +238,9 @@ Status TextFile::readField(Field &field, bool convert) {
     if (c == '"' || !scanItemInBuffer(field, convert))
         scanItem(field, convert);
 
-    // After an item: blanks, then one comma or the line end.
+    // After an item: blanks, then one separator or the line end.
     c = skipBlanks();
-    if (c == ',') {
+    if (c == rules_.separator) {
         ++pos_;
         afterComma_ = true;
     } else if (isLineEnd(c)) {
@@ -241,7 +264,7 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     if (*p == '+' || *p == '-')
         ++p;
     bool complete = digits();
-    if (p < end && *p == '.') {
+    if (p < end && *p == rules_.decimalMark) {
         ++p;
         complete = digits() || complete;
     }
@@ -256,13 +279,14 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     if (p == end && !eof_)
         return false;
     pos_ += p - begin;
-    if (!complete || !endsNumber(p < end ? static_cast<unsigned char>(*p) : -1)) {
-        skipToCommaOrLineEnd();
+    if (!complete || !endsItem(p < end ? static_cast<unsigned char>(*p) : -1)) {
+        skipToSeparatorOrLineEnd();
         field.kind = Field::Kind::NonNumeric;
         return true;
     }
     field.kind =
-        convert ? fieldKind(convertNumber(begin, p, exponentD, field.value)) : Field::Kind::Number;
+        convert ? fieldKind(convertNumber(begin, p, exponentD, rules_.decimalMark, field.value))
+                : Field::Kind::Number;
     return true;
 }
 
@@ -271,7 +295,7 @@ Field::Kind PlainNumber::convert(double &value) const {
 }
 
 int TextFile::readPlainNumbers(std::vector<PlainNumber> &numbers) {
-    if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_)
+    if (!plainLaneOpen())
         return 0;
     const int room = static_cast<int>(std::min<std::size_t>(numbers.size(), 1 << 30));
     for (;;) {
@@ -291,7 +315,7 @@ int TextFile::readPlainNumbers(std::vector<PlainNumber> &numbers) {
 
 std::int64_t TextFile::skipPlainLines(std::int64_t maxLines, std::int64_t &fields) {
     fields = 0;
-    if (!file_ || writing_ || readErrno_ != 0 || !atLineStart_ || afterComma_)
+    if (!plainLaneOpen())
         return 0;
     std::int64_t lines = 0;
     for (;;) {
@@ -311,7 +335,7 @@ std::int64_t TextFile::skipPlainLines(std::int64_t maxLines, std::int64_t &field
 // Scans an item through refills, one byte at a time: quoted items, and items that cross the
 // end of the buffer.
 void TextFile::scanItem(Field &field, bool convert) {
-    NumberScan number(convert);
+    NumberScan number(convert, rules_.decimalMark);
     bool numeric = false;
     int c = peek();
     if (c == '"') {
@@ -326,18 +350,18 @@ void TextFile::scanItem(Field &field, bool convert) {
             number.feed(c);
         }
         numeric = closed && number.complete();
-        if (closed && !endsNumber(peek())) {
+        if (closed && !endsItem(peek())) {
             numeric = false;
-            skipToCommaOrLineEnd();
+            skipToSeparatorOrLineEnd();
         }
     } else {
-        while (!endsNumber(c) && number.feed(c)) {
+        while (!endsItem(c) && number.feed(c)) {
             ++pos_;
             c = peek();
         }
-        numeric = endsNumber(c) && number.complete();
+        numeric = endsItem(c) && number.complete();
         if (!numeric)
-            skipToCommaOrLineEnd();
+            skipToSeparatorOrLineEnd();
     }
 
     if (!numeric)
@@ -456,12 +480,14 @@ int TextFile::skipBlanksAcrossRefills() {
     }
 }
 
-void TextFile::skipToCommaOrLineEnd() {
+void TextFile::skipToSeparatorOrLineEnd() {
+    const char separator = rules_.separator;
     for (;;) {
         const char *begin = buffer_.data() + pos_;
         const char *end = buffer_.data() + end_;
-        const char *stop =
-            std::find_if(begin, end, [](char ch) { return ch == ',' || ch == '\r' || ch == '\n'; });
+        const char *stop = std::find_if(begin, end, [separator](char ch) {
+            return ch == separator || ch == '\r' || ch == '\n';
+        });
         pos_ += stop - begin;
         if (stop != end || !fillMore())
             return;
@@ -478,8 +504,7 @@ void TextFile::consumeLineEnd(int c) {
 }
 
 Status TextFile::readFailure() const {
-    return Status::failure(kFileNotFound,
-                           "Cannot read " + path_ + ": " + std::strerror(readErrno_));
+    return Status::failure(kFileFailed, "Cannot read " + path_ + ": " + std::strerror(readErrno_));
 }
 
 Status TextFile::pastEnd() const {
@@ -561,6 +586,38 @@ void TextFile::closeAll() {
     atLineStart_ = true;
     afterComma_ = false;
     readErrno_ = 0;
+}
+
+std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules) {
+    std::vector<std::string> names;
+    std::size_t i = 0;
+    const auto skipLineBlanks = [&] {
+        while (i < line.size() && isBlank(static_cast<unsigned char>(line[i])))
+            ++i;
+    };
+    for (;;) {
+        skipLineBlanks();
+        std::string name;
+        while (i < line.size() && !isBlank(static_cast<unsigned char>(line[i])) &&
+               line[i] != rules.separator) {
+            if (line[i] != '"') {
+                name += line[i++];
+                continue;
+            }
+            // An unclosed quote runs to the line end, as in the data.
+            const std::size_t close = std::min(line.find('"', i + 1), line.size());
+            name.append(line.substr(i + 1, close - i - 1));
+            i = std::min(close + 1, line.size());
+        }
+        names.push_back(std::move(name));
+        // After a name: blanks, then one separator (a name follows it, if only an empty one)
+        // or the line end.
+        skipLineBlanks();
+        if (i == line.size())
+            return names;
+        if (line[i] == rules.separator)
+            ++i;
+    }
 }
 
 } // namespace mergon

@@ -2,6 +2,7 @@
 // Sequential text files through one handle: at most one file is open at any time.
 // Reading streams through a fixed buffer, so memory does not grow with the file or a line.
 
+#include "engine/reading_rules.h"
 #include "engine/status.h"
 
 #include <cstddef>
@@ -58,16 +59,21 @@ class TextFile {
         dropHeldFile();
     }
 
-    // Opens for reading; an open file is closed first. A missing file fails with kFileNotFound,
-    // and so does a folder or a file that cannot be read (the message says which). A UTF-8
-    // byte-order mark at the start of the file is skipped.
+    // Opens a regular file for reading; an open file is closed first. Fails with kFileNotFound
+    // for a missing file, kPermissionDenied for one that may not be read, and kFileFailed for a
+    // folder, FIFO, device or any other failure; such a file is never opened, so no FIFO
+    // blocks. A UTF-8 byte-order mark at the start of the file is skipped.
     Status openForReading(const std::string &path);
     // Reads one whole line and discards it (CR LF, LF or CR end it). Fails with kPastEnd at
     // the end of the file.
     Status skipLine();
     // Reads one whole line into `line`, without its terminator.
     Status readLine(std::string &line);
-    // Reads the next field of the data stream. Fails with kPastEnd at the end of the data.
+    // The rules by which fields are split and numbers read. Like a stream's locale they stay
+    // with the handle, across files, until set again; whole lines do not depend on them.
+    void setRules(const ReadingRules &rules) { rules_ = rules; }
+    // Reads the next field of the data stream: items are separated by blanks, tabs, line ends
+    // and the rules' separator. Fails with kPastEnd at the end of the data.
     Status readField(Field &field);
     // The same; with convert false a number is only classified: its kind is Number and its
     // value 0, also for one beyond the range of a double.
@@ -76,15 +82,15 @@ class TextFile {
     // lie wholly in the buffer and hold nothing but numbers between blanks or tabs (plain
     // lines, see plain_lines.h), as many as fit in `numbers`, and returns how many numbers
     // they hold; those are the first entries of `numbers`, valid until the next read. A line
-    // that is not plain is left unread and gives 0: readField then takes it field by field,
-    // with the same result.
+    // that is not plain, and every line under other than the default rules, is left unread and
+    // gives 0: readField then takes it field by field, with the same result.
     int readPlainNumbers(std::vector<PlainNumber> &numbers);
     // Moves over the plain lines ahead, refilling the buffer on the way, and stops at the
     // first other line (or about `maxLines` lines): returns the lines passed, `fields` gets
-    // their numbers.
+    // their numbers. Under other than the default rules it passes none.
     std::int64_t skipPlainLines(std::int64_t maxLines, std::int64_t &fields);
     // True when nothing but blanks, tabs and line ends remains: trailing blank lines are not
-    // data. A comma just read still has its field after it, so atEnd is false then. Also true
+    // data. A separator just read still has its field after it, so atEnd is false then. Also true
     // after a read error, which close() then reports.
     bool atEnd() {
         if (file_ && !writing_ && readErrno_ == 0 && pos_ < end_ && buffer_[pos_] != ' ' &&
@@ -131,11 +137,20 @@ class TextFile {
         return i < end ? static_cast<unsigned char>(data[i]) : skipBlanksAcrossRefills();
     }
     int skipBlanksAcrossRefills();
+    // A complete item ends at a blank, tab, separator, line end or the end of the file.
+    bool endsItem(int c) const {
+        return c < 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == rules_.separator;
+    }
+    // The fast lanes run at a line start under the default rules only.
+    bool plainLaneOpen() const {
+        return file_ && !writing_ && readErrno_ == 0 && atLineStart_ && !afterComma_ &&
+               rules_.isDefault();
+    }
     bool reopenHeldFile(const std::string &path);
-    void readWholeFile();
+    void readWholeFile(std::int64_t size);
     bool scanItemInBuffer(Field &field, bool convert);
     void scanItem(Field &field, bool convert);
-    void skipToCommaOrLineEnd();
+    void skipToSeparatorOrLineEnd();
     void consumeLineEnd(int c);
     Status scanLine(std::string *line);
     Status readStatus() const { return readErrno_ == 0 ? Status() : readFailure(); }
@@ -155,7 +170,8 @@ class TextFile {
     std::int64_t blankFrom_ = -1;     // offset from which only blanks remain, when known
     std::int64_t lineEnds_ = 0;
     bool atLineStart_ = true;
-    bool afterComma_ = false; // the last field ended at a comma: one more field follows
+    bool afterComma_ = false; // the last field ended at a separator: one more field follows
+    ReadingRules rules_;      // kept across files: see setRules
     int readErrno_ = 0;       // set by a failed read or seek
 
     bool whole_ = false;            // Reading::Whole
@@ -164,5 +180,10 @@ class TextFile {
     std::int64_t heldStart_ = 0;    // file offset of buffer_[0] (past a byte-order mark)
     std::size_t heldEnd_ = 0;       // bytes held
 };
+
+// The names on a header line, split like the data: at the rules' separator, where two in a row
+// hold an empty name, and at blanks and tabs, which also end a name. A name in double quotes
+// keeps its blanks and separators; quotes only group, they are not part of the name.
+std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules);
 
 } // namespace mergon

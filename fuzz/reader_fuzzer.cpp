@@ -1,13 +1,17 @@
 // Fuzzes the counting passes and readCurve on arbitrary bytes with arbitrary settings, and
 // checks that every way of reading gives exactly what the field-by-field reading gives: the
 // normal read buffer, a tiny and a middling one, whole-file reading, and the baseline build of
-// the word scan beside the best one.
+// the word scan beside the best one. Under other reading rules than the default, the file must
+// read exactly as the default rules read it with the punctuation exchanged (separator for
+// comma, decimal mark for point), which holds the field-by-field way of the other rules against
+// the default's fast lanes.
 //
 // Input: 8 bytes of settings, then the file's bytes.
 
 #include "engine/plain_lines.h"
 #include "engine/reader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -34,11 +39,13 @@ namespace {
             fail(#condition);                                                                      \
     } while (0)
 
-// One scratch file per process, reused for every input.
+// Scratch files per process, reused for every input.
 struct Scratch {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("mergon_reader_fuzz_" + std::to_string(::getpid()) + ".txt"))
-                           .string();
+    explicit Scratch(const char *name)
+        : path((std::filesystem::temp_directory_path() /
+                ("mergon_reader_fuzz_" + std::to_string(::getpid()) + name))
+                   .string()) {}
+    const std::string path;
     ~Scratch() { std::remove(path.c_str()); }
     void write(const uint8_t *data, size_t size) const {
         std::FILE *f = std::fopen(path.c_str(), "wb");
@@ -69,6 +76,26 @@ TextFile &reader(size_t bufferSize) {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// The rules under test: mostly the default; the others with their exchange of punctuation
+// into the default's (the separator becomes a comma, the decimal mark a point, and the
+// characters they displace take their places).
+const ReadingRules kRules[] = {{}, {'.', ';'}, {',', ';'}, {}};
+
+char toDefault(char c, const ReadingRules &rules) {
+    if (rules.decimalMark == ',') // , -> .  ; -> ,  . -> ;
+        return c == ',' ? '.' : c == ';' ? ',' : c == '.' ? ';' : c;
+    if (rules.separator == ';') // ; <-> ,
+        return c == ';' ? ',' : c == ',' ? ';' : c;
+    return c;
+}
+
+std::string translated(const uint8_t *data, size_t size, const ReadingRules &rules) {
+    std::string out(reinterpret_cast<const char *>(data), size);
+    for (char &c : out)
+        c = toDefault(c, rules);
+    return out;
+}
+
 const float kFactors[] = {1.0f, 2.0f, 0.1f, -3.5f, 0.0f, 1e30f, -1e-30f, 1.7f};
 
 struct Measured {
@@ -76,17 +103,19 @@ struct Measured {
     FileMeasure m;
 };
 
-Measured measure(const std::string &path, int skip, size_t bufferSize) {
+Measured measure(const std::string &path, int skip, const ReadingRules &rules, size_t bufferSize) {
     TextFile &file = reader(bufferSize);
     Measured r;
-    r.code = measureFile(file, path, skip, r.m).code();
+    r.code = measureFile(file, path, skip, rules, r.m).code();
     CHECK(!file.isOpen());
     return r;
 }
 
 // The two passes as separate reads: lines by whole lines, then fields.
-Measured twoPasses(const std::string &path, int skip, size_t bufferSize) {
+Measured twoPasses(const std::string &path, int skip, const ReadingRules &rules,
+                   size_t bufferSize) {
     TextFile &file = handle(bufferSize);
+    file.setRules(rules);
     Measured r;
     const auto open = [&] {
         r.code = file.openForReading(path).code();
@@ -145,6 +174,7 @@ Curve read(const CurveSettings &settings, size_t bufferSize) {
                  CHECK(i >= 1 && i < static_cast<int>(c.rows.size()));
                  CHECK(sameBits(row.x, c.rows[i].x) && sameBits(row.y, c.rows[i].y));
                  ++c.delivered;
+                 return Status::success();
              }).code();
     CHECK(c.code == 0 || c.code == kPastEnd || c.code == kNonNumeric || c.code == kTooLarge ||
           c.code == kFileNotFound);
@@ -170,6 +200,7 @@ Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
         return c;
     }
     c.rows.assign(static_cast<size_t>(lineCount) + 1, Row{});
+    file.setRules(settings.rules);
     c.code = file.openForReading(settings.path).code();
     for (int i = 0; i < settings.skipLines && c.code == 0; ++i)
         c.code = file.skipLine().code();
@@ -210,10 +241,27 @@ void sameCurves(const Curve &a, const Curve &b) {
         CHECK(sameBits(a.rows[i].x, b.rows[i].x) && sameBits(a.rows[i].y, b.rows[i].y));
 }
 
-// The whole field stream, converted, read with two buffer sizes.
-void sameFieldStreams(const std::string &path, size_t tiny) {
-    TextFile &normal = handle(TextFile::kDefaultBufferSize, 1), &small = handle(tiny, 1);
-    CHECK(normal.openForReading(path).ok() == small.openForReading(path).ok());
+void sameMeasures(const Measured &one, const Measured &other) {
+    CHECK(one.code == other.code);
+    CHECK(one.m.lineCount == other.m.lineCount);
+    CHECK(one.m.fieldsPerLine == other.m.fieldsPerLine);
+    if (one.code == 0)
+        CHECK(one.m.fieldCount == other.m.fieldCount);
+}
+
+// One file's field stream, converted.
+struct Stream {
+    std::string path;
+    ReadingRules rules;
+    size_t bufferSize;
+};
+
+// Two field streams read side by side: the same fields, line ends and end.
+void sameFieldStreams(const Stream &first, const Stream &second) {
+    TextFile &normal = handle(first.bufferSize, 1), &small = handle(second.bufferSize, 2);
+    normal.setRules(first.rules);
+    small.setRules(second.rules);
+    CHECK(normal.openForReading(first.path).ok() == small.openForReading(second.path).ok());
     for (int n = 0; n < 5000; ++n) {
         const bool end = normal.atEnd();
         CHECK(end == small.atEnd());
@@ -231,10 +279,28 @@ void sameFieldStreams(const std::string &path, size_t tiny) {
     }
 }
 
+// The names of the first line under the rules are those of its exchanged text under the default
+// rules, exchanged back.
+void sameHeaderNames(const uint8_t *data, size_t size, const ReadingRules &rules) {
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    const std::string_view line = text.substr(0, std::min(text.find_first_of("\r\n"), size_t{200}));
+    const std::vector<std::string> names = headerNames(line, rules);
+    CHECK(!names.empty());
+    if (rules.isDefault())
+        return;
+    std::vector<std::string> expected =
+        headerNames(translated(reinterpret_cast<const uint8_t *>(line.data()), line.size(), rules),
+                    ReadingRules{});
+    CHECK(names.size() == expected.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        CHECK(translated(reinterpret_cast<const uint8_t *>(names[i].data()), names[i].size(),
+                         rules) == expected[i]);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const Scratch scratch;
+    static const Scratch scratch(".txt"), exchanged("_default.txt");
     if (size < 8)
         return 0;
     const int skip = data[0] % 8 - 2;
@@ -243,35 +309,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const float xCoefficient = kFactors[data[3] % 8];
     const float yCoefficient = kFactors[(data[3] >> 3) % 8];
     const float yWeight = kFactors[data[4] % 8];
+    const ReadingRules rules = kRules[(data[4] >> 3) % 4];
     const size_t tiny = 1 + data[5] % 16;
     const size_t middling = 33 + data[5] * 3u; // lines across refills of a few words
     const bool ownCounts = (data[6] & 1) != 0;
     const int ownLines = data[6] >> 1;
     const int ownPerLine = data[7] % 12 - 1;
+    const bool otherRules = !rules.isDefault();
     scratch.write(data + 8, size - 8);
     wholeFileHandle().dropHeldFile(); // the file has new bytes under the same name
-
-    const Measured one = measure(scratch.path, skip, TextFile::kDefaultBufferSize);
-    const Measured oneTiny = measure(scratch.path, skip, tiny);
-    const Measured oneMiddling = measure(scratch.path, skip, middling);
-    const Measured oneWhole = measure(scratch.path, skip, kWhole);
-    useBaselineScan(true);
-    const Measured oneBaseline = measure(scratch.path, skip, TextFile::kDefaultBufferSize);
-    useBaselineScan(false);
-    const Measured two = twoPasses(scratch.path, skip, tiny);
-    for (const Measured *other : {&oneTiny, &oneMiddling, &oneWhole, &oneBaseline, &two}) {
-        CHECK(one.code == other->code);
-        CHECK(one.m.lineCount == other->m.lineCount);
-        CHECK(one.m.fieldsPerLine == other->m.fieldsPerLine);
-        if (one.code == 0)
-            CHECK(one.m.fieldCount == other->m.fieldCount);
+    if (otherRules) {
+        const std::string text = translated(data + 8, size - 8, rules);
+        exchanged.write(reinterpret_cast<const uint8_t *>(text.data()), text.size());
     }
+    sameHeaderNames(data + 8, size - 8, rules);
+
+    const size_t normal = TextFile::kDefaultBufferSize;
+    const Measured one = measure(scratch.path, skip, rules, normal);
+    sameMeasures(one, measure(scratch.path, skip, rules, tiny));
+    sameMeasures(one, measure(scratch.path, skip, rules, middling));
+    useBaselineScan(true);
+    sameMeasures(one, measure(scratch.path, skip, rules, normal));
+    useBaselineScan(false);
+    sameMeasures(one, twoPasses(scratch.path, skip, rules, tiny));
+    sameMeasures(one, measure(scratch.path, skip, rules, kWhole)); // its bytes stay held
+    if (otherRules)
+        sameMeasures(one, measure(exchanged.path, skip, {}, normal));
     if (one.code == 0) {
         CHECK(one.m.lineCount >= 1);
         CHECK(one.m.fieldsPerLine >= 1);
         CHECK(one.m.fieldCount >= one.m.lineCount); // every data line holds a field
     }
-    sameFieldStreams(scratch.path, tiny);
+    sameFieldStreams({scratch.path, rules, normal}, {scratch.path, rules, tiny});
+    if (otherRules)
+        sameFieldStreams({scratch.path, rules, tiny}, {exchanged.path, {}, normal});
 
     if (one.code != 0 && !ownCounts)
         return 0;
@@ -285,14 +356,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     settings.xCoefficient = xCoefficient;
     settings.yCoefficient = yCoefficient;
     settings.yWeight = yWeight;
-    const Curve curve = read(settings, TextFile::kDefaultBufferSize);
+    settings.rules = rules;
+    const Curve curve = read(settings, normal);
     sameCurves(curve, fieldByField(settings, tiny));
     sameCurves(curve, read(settings, tiny));
     sameCurves(curve, read(settings, middling));
     sameCurves(curve, read(settings, kWhole)); // from the bytes held since measuring
     useBaselineScan(true);
-    sameCurves(curve, read(settings, TextFile::kDefaultBufferSize));
+    sameCurves(curve, read(settings, normal));
     useBaselineScan(false);
+    if (otherRules) {
+        CurveSettings defaultSettings = settings;
+        defaultSettings.path = exchanged.path;
+        defaultSettings.rules = {};
+        sameCurves(curve, read(defaultSettings, normal));
+    }
     if (one.code == 0 && curve.code != kFileNotFound) {
         // Running past the end happens exactly when the file holds too few fields.
         const int64_t needed =

@@ -14,8 +14,9 @@ seconds=${FUZZ_SECONDS:-30}
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts"
 
-# Each seed: 8 settings bytes (skip, x column, y column, coefficients, weight, tiny buffer,
-# own counts, own fields per line), then at most 4000 bytes of the file.
+# Each seed: 8 settings bytes (skip, x column, y column, coefficients, weight and reading rules,
+# tiny buffer, own counts, own fields per line), then at most 4000 bytes of the file. Each file
+# is also written with semicolons, and with decimal commas, for those reading rules.
 n=0
 for file in "$root"/examples/*.txt "$root"/tests/data/*; do
     [ -f "$file" ] || continue
@@ -24,6 +25,12 @@ for file in "$root"/examples/*.txt "$root"/tests/data/*; do
         n=$((n + 1))
         { printf "$settings"; head -c 4000 "$file"; } > "$work/corpus/seed_$n"
     done
+    n=$((n + 1))
+    { printf '\x05\x06\x07\x00\x08\x03\x00\x00'; head -c 4000 "$file" | tr ',;' ';,'; } \
+        > "$work/corpus/seed_$n"
+    n=$((n + 1))
+    { printf '\x05\x06\x07\x00\x10\x05\x00\x00'; head -c 4000 "$file" | tr '.,;' ',;.'; } \
+        > "$work/corpus/seed_$n"
 done
 echo "seed corpus: $n inputs"
 

@@ -44,8 +44,10 @@ Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const Redra
                 curve.add((*kept)[i].x, (*kept)[i].y);
             continue;
         }
-        Status status = readCurve(file, curveSettings(s, k), rows,
-                                  [&](int, const Row &row) { curve.add(row.x, row.y); });
+        Status status = readCurve(file, curveSettings(s, k), rows, [&](int, const Row &row) {
+            curve.add(row.x, row.y);
+            return Status::success();
+        });
         if (!status.ok())
             return Status::failure(status.code(), status.message(), s.fileNames[k]);
     }

@@ -11,7 +11,7 @@ void EventYield::now() {
 }
 
 void EventYield::throttled() {
-    if (!sinceLast_.isValid() || sinceLast_.elapsed() >= kFrameMs)
+    if (!sinceLast_.isValid() || sinceLast_.elapsed() >= frameMs)
         now();
 }
 

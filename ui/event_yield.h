@@ -6,7 +6,7 @@
 namespace mergon::ui {
 
 class EventYield {
-public:
+  public:
     // Runs the event loop now, whatever the time since the last run.
     void now();
     // Runs the event loop when about a frame's time has passed since the last run, so a
@@ -14,8 +14,9 @@ public:
     void throttled();
 
     static constexpr qint64 kFrameMs = 15;
+    qint64 frameMs = kFrameMs; // 0 runs the loop at every call: tests click in between
 
-private:
+  private:
     QElapsedTimer sinceLast_;
 };
 

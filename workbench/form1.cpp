@@ -83,28 +83,28 @@ Form1::Form1(QWidget *parent) : QWidget(parent) {
 Form1::~Form1() { file_.closeAll(); }
 
 void Form1::createButtons() {
-    struct Spec {
+    struct ButtonRow {
         QPushButton **button;
         const char *name;
         const char *caption;
         int left, width;
         bool enabled;
         void (Form1::*action)();
-    } specs[] = {
+    } buttons[] = {
         {&Command2, "Command2", "Data File Open", 240, 1575, true, &Form1::addInputFile},
         {&Command1, "Command1", "Write to File", 1920, 1575, false, &Form1::writeMeanCurve},
         {&Command3, "Command3", "Clear", 5520, 855, false, &Form1::clearSession},
         {&Command4, "Command4", "Exit", 6480, 855, true, &Form1::exitProgram},
     };
-    for (const Spec &s : specs) {
-        auto *button = new QPushButton(QString::fromUtf8(s.caption), this);
-        button->setObjectName(QString::fromUtf8(s.name));
+    for (const ButtonRow &row : buttons) {
+        auto *button = new QPushButton(QString::fromUtf8(row.caption), this);
+        button->setObjectName(QString::fromUtf8(row.name));
         button->setAccessibleName(button->text());
         button->setAutoDefault(false);
-        ui::placeInTwips(button, s.left, 240, s.width, 375);
-        button->setEnabled(s.enabled);
-        connect(button, &QPushButton::clicked, this, s.action);
-        *s.button = button;
+        ui::placeInTwips(button, row.left, 240, row.width, 375);
+        button->setEnabled(row.enabled);
+        connect(button, &QPushButton::clicked, this, row.action);
+        *row.button = button;
     }
 
     Text1 = new QLineEdit(this);
@@ -119,6 +119,21 @@ void Form1::createButtons() {
         status.setColor(group, QPalette::Text, kRed);
     Text1->setPalette(status);
     Text1->setEnabled(false);
+}
+
+// A fixed caption: white text on the grey of the window's panels.
+QLabel *Form1::greyLabel(const QString &name, const QString &text, Qt::Alignment alignment,
+                         const QRect &twips) {
+    auto *label = new QLabel(text, this);
+    label->setObjectName(name);
+    label->setAlignment(alignment);
+    label->setAutoFillBackground(true);
+    QPalette grey = label->palette();
+    grey.setColor(QPalette::Window, kGrey);
+    grey.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(grey);
+    ui::placeInTwips(label, twips.left(), twips.top(), twips.width(), twips.height());
+    return label;
 }
 
 void Form1::createSettingGroups() {
@@ -136,15 +151,8 @@ void Form1::createSettingGroups() {
     rectangle("Shape1", 240, 3240, 2055, 735);
 
     // "Data file": the grey panel behind the file rows, its caption in the top-left corner.
-    auto *panel = new QLabel(QStringLiteral("Data file"), this);
-    panel->setObjectName(QStringLiteral("Label14"));
-    panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    panel->setAutoFillBackground(true);
-    QPalette grey = panel->palette();
-    grey.setColor(QPalette::Window, kGrey);
-    grey.setColor(QPalette::WindowText, Qt::white);
-    panel->setPalette(grey);
-    ui::placeInTwips(panel, 240, 4080, 7095, 2895);
+    greyLabel(QStringLiteral("Label14"), QStringLiteral("Data file"), Qt::AlignLeft | Qt::AlignTop,
+              {240, 4080, 7095, 2895});
 
     struct Caption {
         const char *name, *text;
@@ -161,17 +169,13 @@ void Form1::createSettingGroups() {
         {"Label20", "Division", 360, 3360, 1815, true},
     };
     for (const Caption &c : captions) {
-        auto *label = new QLabel(QString::fromUtf8(c.text), this);
-        label->setObjectName(QString::fromUtf8(c.name));
-        label->setAlignment(Qt::AlignCenter);
-        label->setAutoFillBackground(true);
-        label->setPalette(grey);
+        QLabel *label = greyLabel(QString::fromUtf8(c.name), QString::fromUtf8(c.text),
+                                  Qt::AlignCenter, {c.left, c.top, c.width, 255});
         if (c.bold) {
             QFont f = font();
             f.setBold(true);
             label->setFont(f);
         }
-        ui::placeInTwips(label, c.left, c.top, c.width, 255);
     }
 
     struct Box {
@@ -197,23 +201,10 @@ void Form1::createSettingGroups() {
 }
 
 void Form1::createFileRows() {
-    QPalette grey;
-    grey.setColor(QPalette::Window, kGrey);
-    grey.setColor(QPalette::WindowText, Qt::white);
-
-    auto *outputLabel = new QLabel(QStringLiteral("output file"), this);
-    outputLabel->setObjectName(QStringLiteral("Label1"));
-    outputLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    outputLabel->setAutoFillBackground(true);
-    outputLabel->setPalette(grey);
-    ui::placeInTwips(outputLabel, 960, 4200, 975, 255);
-
-    auto *weightLabel = new QLabel(QStringLiteral("y : k(i)"), this);
-    weightLabel->setObjectName(QStringLiteral("Label21"));
-    weightLabel->setAlignment(Qt::AlignCenter);
-    weightLabel->setAutoFillBackground(true);
-    weightLabel->setPalette(grey);
-    ui::placeInTwips(weightLabel, 6360, 4200, 975, 255);
+    greyLabel(QStringLiteral("Label1"), QStringLiteral("output file"),
+              Qt::AlignRight | Qt::AlignVCenter, {960, 4200, 975, 255});
+    greyLabel(QStringLiteral("Label21"), QStringLiteral("y : k(i)"), Qt::AlignCenter,
+              {6360, 4200, 975, 255});
 
     Text2[0] = new QLineEdit(this);
     Text2[0]->setObjectName(QStringLiteral("Text2(0)"));
@@ -238,12 +229,8 @@ void Form1::createFileRows() {
         int top = 4440 + 240 * (i - 1);
         QString caption = QStringLiteral("input file%1").arg(i, 2, 10, QLatin1Char('0'));
 
-        auto *rowLabel = new QLabel(caption, this);
-        rowLabel->setObjectName(QString::fromUtf8(rowLabelNames[i - 1]));
-        rowLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        rowLabel->setAutoFillBackground(true);
-        rowLabel->setPalette(grey);
-        ui::placeInTwips(rowLabel, 840, top, 1095, 255);
+        greyLabel(QString::fromUtf8(rowLabelNames[i - 1]), caption,
+                  Qt::AlignRight | Qt::AlignVCenter, {840, top, 1095, 255});
 
         auto *name = new QLineEdit(this);
         name->setObjectName(QStringLiteral("Text2(%1)").arg(i));

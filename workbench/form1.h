@@ -6,8 +6,8 @@
 #include "engine/session.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
-#include "workbench/graph_panel.h"
 #include "ui/event_yield.h"
+#include "workbench/graph_panel.h"
 
 #include <QWidget>
 
@@ -24,7 +24,7 @@ namespace mergon {
 
 class Form1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -40,19 +40,22 @@ public:
     void setChooser(ChooseFile chooser) { chooseFile_ = std::move(chooser); }
     void setMessageSink(ShowMessage sink) { showMessage_ = std::move(sink); }
     void setProgramEnd(EndProgram end) { endProgram_ = std::move(end); }
+    void setYieldInterval(qint64 ms) { yield_.frameMs = ms; }
 
     bool commandRunning() const { return busy_; }
 
-public slots:
+  public slots:
     void addInputFile();   // "Data File Open"
     void writeMeanCurve(); // "Write to File"
     void clearSession();   // "Clear"
     void exitProgram();    // "Exit"
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
+    QLabel *greyLabel(const QString &name, const QString &text, Qt::Alignment alignment,
+                      const QRect &twips);
     void createButtons();
     void createSettingGroups();
     void createFileRows();
@@ -72,10 +75,9 @@ private:
     ShowMessage showMessage_;
     EndProgram endProgram_;
 
-public:
+  public:
     // Controls, named as the window's layout names them.
-    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr,
-                *Command4 = nullptr;
+    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr;
     QLineEdit *Text1 = nullptr, *Text3 = nullptr, *Text4 = nullptr, *Text5 = nullptr,
               *Text6 = nullptr, *Text7 = nullptr, *Text10 = nullptr;
     std::array<QLineEdit *, 11> Text2{}; // 0 is the output file, 1..10 the input files

@@ -35,25 +35,6 @@ void GraphPanel::clear() {
     update();
 }
 
-void GraphPanel::setFrame(double left, double top, double right, double bottom) {
-    canvas_.setFrame(left, top, right, bottom);
-}
-
-void GraphPanel::line(float x1, float y1, float x2, float y2, const QColor &colour) {
-    canvas_.line(x1, y1, x2, y2, colour);
-    update();
-}
-
-void GraphPanel::setPoint(float x, float y, const QColor &colour) {
-    canvas_.setPoint(x, y, colour);
-    update();
-}
-
-void GraphPanel::lineTo(float x, float y, const QColor &colour) {
-    canvas_.lineTo(x, y, colour);
-    update();
-}
-
 void GraphPanel::paintEvent(QPaintEvent *event) {
     QPainter painter(this);
     painter.drawImage(contentsRect().topLeft(), canvas_.image());

@@ -16,11 +16,8 @@ public:
     PanelCanvas &canvas() { return canvas_; }
     const PanelCanvas &canvas() const { return canvas_; }
 
+    // Erases the drawing and repaints.
     void clear();
-    void setFrame(double left, double top, double right, double bottom);
-    void line(float x1, float y1, float x2, float y2, const QColor &colour);
-    void setPoint(float x, float y, const QColor &colour);
-    void lineTo(float x, float y, const QColor &colour);
 
     // Logical pixel size of the drawing area inside the border.
     static QSize drawingSize();

@@ -31,12 +31,14 @@ TEST(ChooserNames, JoiningTypedNamesTheLookupAndFolderProblems) {
     // shown: "folder|last", checked unless the kind is Unknown; match: what the lookup finds
     // clang-format off
     const struct { QString text; Kind kind; QString shown, match; } cases[] = {
-        {"sub/?.txt", Kind::Pattern, base + "/sub|?.txt", "b.txt"},
+        {"sub/?.TXT", Kind::Pattern, base + "/sub|?.TXT", "b.txt"}, // either case
+        {"sub/B.TXT", Kind::Missing, base + "/sub|B.TXT", {}},     // a plain name as written
         {".hidden.txt", Kind::File, base + "|.hidden.txt", ".hidden.txt"},
         {"sub/deep/../b.txt", Kind::File, base + "/sub|b.txt", "b.txt"},
         // A folder is not a file, and a file is not a folder.
         {"sub", Kind::Folder, base + "/sub|", {}}, {"a.txt/x", Kind::Unknown, {}, {}},
         {"nosuch/*.txt", Kind::Unknown, {}, {}},
+        {"/dev/null", Kind::Unknown, {}, "null"}, // there, but no regular file: not missing
     };
     // clang-format on
     for (const auto &c : cases) {

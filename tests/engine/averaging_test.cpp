@@ -1,7 +1,7 @@
-#include "engine/averaging.h"
-#include "reference/baseline_mean.h"
-#include "engine/input_files.h"
+// The grid, the mean and the output file, through the commands every front end runs.
+#include "engine/commands.h"
 #include "engine/number_text.h"
+#include "reference/baseline_mean.h"
 
 #include "temp_dir.h"
 
@@ -9,10 +9,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <cfloat>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <tuple>
@@ -21,13 +20,8 @@
 namespace mergon {
 namespace {
 
-std::string readBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Writes the header lines, then the rows (field values, before coefficients) as x in field 5
-// and y in field 6 of six, and loads the file into the next slot as "Data File Open" does.
+// and y in field 6 of six, and adds the file as "Data File Open" does.
 void addCurve(Session &s, const std::string &path, const std::vector<Row> &rows,
               const SettingTexts &settings = {}) {
     std::ofstream out(path, std::ios::binary);
@@ -37,25 +31,27 @@ void addCurve(Session &s, const std::string &path, const std::vector<Row> &rows,
     for (const Row &r : rows)
         out << "1 0 -1 7.5 " << r.x << " " << r.y << "\r\n";
     out.close();
-    s.fileNames[++s.fileCount] = path;
     TextFile file;
     std::vector<Row> read;
-    ASSERT_TRUE(storeSettings(s, s.fileCount, settings).ok()) << path;
-    ASSERT_TRUE(measureAndRead(s, file, s.fileCount, read).ok()) << path;
+    takeNextSlot(s);
+    ASSERT_TRUE(addInputFile(s, file, path, settings, read).ok()) << path;
 }
 
-using MeanFunction = Status (*)(TextFile &, Session &, MeanCurve &);
-
-// The steps of "Write to File" after the output name is taken, without drawing.
-Status writeMean(Session &s, const std::string &divisions, const std::string &output,
-                 MeanCurve &curve, MeanFunction mean = computeMeanCurve) {
-    TextFile file;
-    Status status = probeOutput(file, output);
-    narrowCommonRange(s);
-    if (status.ok() && (status = prepareGrid(s, divisions)).ok())
-        status = mean(file, s, curve);
-    EXPECT_FALSE(file.isOpen());
-    return status.ok() ? writeOutputFile(file, output, curve) : status;
+// On a mismatch the bytes are written beside the golden file as <name>.actual, and the failure
+// shows the difference.
+void expectGolden(const std::string &bytes, const std::string &golden) {
+    const std::string actual = golden + ".actual";
+    if (bytes == readBytes(golden))
+        return (void)std::filesystem::remove(actual);
+    std::ofstream(actual, std::ios::binary) << bytes;
+    std::string diff;
+    if (FILE *pipe = popen(("diff -u '" + golden + "' '" + actual + "'").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            diff.append(buffer, n);
+        pclose(pipe);
+    }
+    ADD_FAILURE() << "differs from " << golden << ", written to " << actual << ":\n" << diff;
 }
 
 TEST(AddCurveToGrid, ExactRowsInterpolationAndEnds) {
@@ -82,39 +78,34 @@ TEST(AddCurveToGrid, ExactRowsInterpolationAndEnds) {
     }
 }
 
+// The failures' texts and codes are in the table of bad inputs; here, what is set.
 TEST(PrepareGrid, DivisionCountTextAndCommonRange) {
-    // divisions is the count when `code` is 0; the common range runs from x 0.
+    // divisions is the count when `code` is 0.
     // clang-format off
-    const struct { const char *text; int divisions, code; float commonXMax = 10; } cases[] = {
+    const struct { const char *text; int divisions, code; float commonXMin = 0, commonXMax = 10; }
+        cases[] = {
         {"2.5", 2, 0}, {"3.5", 4, 0}, {"  7 divisions", 7, 0}, {"32767", 32767, 0},
-        {"0", 0, kInvalidArgument}, {"-3", 0, kInvalidArgument}, {"abc", 0, kInvalidArgument},
-        {"40000", 0, kTooLarge}, {"-40000", 0, kTooLarge}, {"1", 1, 0, 0},
-        {"100", 0, kInvalidArgument, -0x1p-149f}, // no x in common
+        {"0", 0, kInvalidArgument}, {"40000", 0, kTooLarge}, {"1", 1, 0, 0, 0},
+        {"100", 0, kInvalidArgument, 0, -0x1p-149f}, // no x in common
+        // The whole float range in one step; in two, whose last grid x is beyond it.
+        {"1", 1, 0, -FLT_MAX, 0}, {"1", 0, kTooLarge, -FLT_MAX, FLT_MAX},
+        {"2", 0, kTooLarge, -FLT_MAX, FLT_MAX},
     };
     // clang-format on
     for (const auto &c : cases) {
         Session s;
+        s.fileCount = 2;
         std::tie(s.commonXMin, s.commonXMax, s.divisionCount, s.xStep) =
-            std::tuple(0.0f, c.commonXMax, int16_t{9}, 0.25f);
+            std::tuple(c.commonXMin, c.commonXMax, int16_t{9}, 0.25f);
         const Status status = prepareGrid(s, c.text);
         // Nothing is set on a failure, and a failure says why.
         const bool ok = c.code == 0;
-        EXPECT_EQ(std::tuple(status.code(), status.message().empty(), s.divisionCount, s.xStep),
-                  std::tuple(c.code, ok, ok ? c.divisions : 9,
-                             ok ? static_cast<float>(double{c.commonXMax} / c.divisions) : 0.25f))
-            << "'" << c.text << "': " << status.message();
-    }
-}
-
-TEST(OutputFile, ProbeFailuresGiveTheirCodesAndNameTheFile) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.file("a folder"));
-    for (const auto &[path, code] : {std::pair{dir.file("no such folder/out.txt"), kPathNotFound},
-                                     {dir.file("a folder"), kOutputFailed}}) {
-        TextFile file;
-        const Status status = probeOutput(file, path);
-        EXPECT_EQ(std::tuple(status.code(), file.isOpen()), std::tuple(code, false)) << path;
-        EXPECT_NE(status.message().find(path), std::string::npos) << status.message();
+        const double step = (double{c.commonXMax} - c.commonXMin) / c.divisions;
+        EXPECT_EQ(
+            std::tuple(status.code(), status.message().empty(), s.divisionCount, s.xStep),
+            std::tuple(c.code, ok, ok ? c.divisions : 9, ok ? static_cast<float>(step) : 0.25f))
+            << "'" << c.text << "' over " << c.commonXMin << " to " << c.commonXMax << ": "
+            << status.message();
     }
 }
 
@@ -127,9 +118,10 @@ TEST(WriteMean, HundredDivisionsOverTheCommonRangeTwice) {
              {.xCoefficient = "2", .yCoefficient = "2"});
     addCurve(s, dir.file("narrow.txt"), {{2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}, {8, 8}},
              {.yWeight = "2"});
+    TextFile file;
     MeanCurve curve;
     const std::string out = dir.file("out.txt");
-    ASSERT_TRUE(writeMean(s, "100", out, curve).ok());
+    ASSERT_TRUE(writeMean(s, file, out, "100", curve).ok());
     // Product rounded, then sum rounded: 2 + 0.06f * 11 rounded once gives 0x1.547ae2p+1.
     EXPECT_EQ(std::tuple(s.xStep, curve.x.at(11), s.chosenFileName),
               std::tuple(0.06f, 0x1.547aep+1f, dir.file("narrow.txt")));
@@ -139,11 +131,11 @@ TEST(WriteMean, HundredDivisionsOverTheCommonRangeTwice) {
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 102); // the header and 101 lines
     EXPECT_EQ(bytes.find("\r\n 1             2             6 \r\n"), kOutputHeader.size());
     EXPECT_TRUE(bytes.ends_with("\r\n 101           8             24 \r\n")) << bytes;
-    ASSERT_TRUE(writeMean(s, "100", out, curve).ok());
+    ASSERT_TRUE(writeMean(s, file, out, "100", curve).ok());
     EXPECT_EQ(readBytes(out), bytes) << "a second run over the same files";
     // A read failure leaves the output file holding only the test line.
     std::ofstream(dir.file("narrow.txt")) << "1 2 3 4 0 6\r\n"; // shrunk after it was measured
-    EXPECT_EQ(writeMean(s, "100", out, curve).code(), kPastEnd);
+    EXPECT_EQ(writeMean(s, file, out, "100", curve).code(), kPastEnd);
     EXPECT_EQ(readBytes(out), "Test output\r\n");
 }
 
@@ -154,10 +146,34 @@ TEST(WriteMean, MatchesTheGoldenFile) {
     addCurve(s, dir.file("a"), {{-1, 2}, {0, -0.5}, {1, -0.5}, {2, 0x1p-15}, {3, 0x1p70}, {4, 1}});
     addCurve(s, dir.file("b"), {{-2, 4}, {-1, 1}, {0, 0}, {1, 1}, {2, 0}, {3, 9}, {4, 16}, {5, 25}},
              {.skipLines = "0"});
+    TextFile file;
     MeanCurve curve;
-    ASSERT_TRUE(writeMean(s, "10", dir.file("out.txt"), curve).ok());
-    const std::string golden = std::string(MERGON_TEST_DATA) + "/golden/mean_of_two_curves.txt";
-    EXPECT_EQ(readBytes(dir.file("out.txt")), readBytes(golden)) << "compared with " << golden;
+    ASSERT_TRUE(writeMean(s, file, dir.file("out.txt"), "10", curve).ok());
+    expectGolden(readBytes(dir.file("out.txt")),
+                 std::string(MERGON_TEST_DATA) + "/golden/mean_of_two_curves.txt");
+}
+
+// The device fills up after the probe: the table, bigger than any buffer, fails on its way
+// out, and the command says so with its code and the output's name.
+TEST(WriteMean, ADeviceThatFillsUpAfterTheProbeFailsTheCommand) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    TempDir dir;
+    Session s;
+    addCurve(s, dir.file("a"), {{0, 0}, {1, 1}});
+    addCurve(s, dir.file("b"), {{0, 1}, {1, 2}});
+    const std::string out = dir.file("out.mrg");
+    WriteHooks hooks;
+    hooks.beforeWriting = [&](const MeanCurve &) {
+        std::filesystem::remove(out);
+        std::filesystem::create_symlink("/dev/full", out);
+    };
+    TextFile file;
+    MeanCurve curve;
+    const Status status = writeMean(s, file, out, "32767", curve, hooks);
+    EXPECT_EQ(std::tuple(status.code(), status.message(), status.subject(), file.isOpen()),
+              std::tuple(kOutputFailed, "Cannot write " + out + ": No space left on device (75)",
+                         out, false));
 }
 
 TEST(MeanCurveEquivalence, FastWayEqualsTheReferenceWayOnRandomInputs) {
@@ -191,12 +207,15 @@ TEST(MeanCurveEquivalence, FastWayEqualsTheReferenceWayOnRandomInputs) {
         }
         const std::string divisions = std::to_string(pick(1, 40));
         SCOPED_TRACE("run " + std::to_string(run) + ", " + divisions + " divisions");
-        Session base = s;
+        TextFile file;
         MeanCurve fast, slow;
-        ASSERT_TRUE(writeMean(s, divisions, dir.file("fast.txt"), fast).ok());
-        ASSERT_TRUE(writeMean(base, divisions, dir.file("slow.txt"), slow, baselineMeanCurve).ok());
-        ASSERT_EQ(readBytes(dir.file("fast.txt")), readBytes(dir.file("slow.txt")));
-        EXPECT_EQ(s.chosenFileName, base.chosenFileName);
+        Session base = s;
+        ASSERT_TRUE(writeMean(s, file, dir.file("fast.txt"), divisions, fast).ok());
+        ASSERT_TRUE(writeMean(base, file, dir.file("slow.txt"), divisions, slow, {}, {},
+                              {nullptr, baselineMeanCurve})
+                        .ok());
+        ASSERT_EQ(std::tuple(fast.x, fast.y, s.chosenFileName),
+                  std::tuple(slow.x, slow.y, base.chosenFileName));
     }
 }
 

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
-#include <tuple>
 
 using namespace mergon;
 
@@ -16,9 +15,10 @@ namespace {
 
 // The scan of `text` as "<value>|<rest>", "none|<rest>" or "too large|<rest>": the value in its
 // shortest exact form, then what the scan left unread.
-std::string scanned(const std::string &text) {
+std::string scanned(const std::string &text, char decimalMark) {
     double value = -7;
-    const auto [ptr, error] = scanNumber(text.data(), text.data() + text.size(), value);
+    const auto [ptr, error] =
+        scanNumber(text.data(), text.data() + text.size(), value, decimalMark);
     std::string shown = "none";
     if (error == NumberError::OutOfRange) {
         shown = "too large";
@@ -34,7 +34,11 @@ const std::string kZeros(3000, '0');
 const std::string kHalfway = "1.00000000000000011102230246251565404236316680908203125";
 
 TEST(NumberScan, TakesTheLongestNumberAtTheStart) {
-    const std::tuple<const char *, std::string, std::string> cases[] = {
+    const struct {
+        const char *name;
+        std::string text, expected;
+        char decimalMark = '.';
+    } cases[] = {
         // clang-format off
         {"exponent letters", "2.5D+2", "250|"}, {"lower-case d", "1d-3", "0.001|"},
         {"E and e", "1E3e", "1000|e"},
@@ -54,26 +58,41 @@ TEST(NumberScan, TakesTheLongestNumberAtTheStart) {
         {"many digits", kZeros + "12.5", "12.5|"},
         {"halfway ties to even", kHalfway, "1|"},
         {"beyond halfway by a far digit", kHalfway + kZeros + "1", "1.0000000000000002|"},
+        // With a decimal comma the point is an ordinary character; every way of conversion.
+        {"decimal comma", "1,5", "1.5|", ','}, {"sign, no integer digits", "-,25", "-0.25|", ','},
+        {"E and D exponents", "1,5E+03", "1500|", ','}, {"D exponent", "1,5D+03", "1500|", ','},
+        {"comma without fraction", "5,e1x", "50|x", ','}, {"the point is text", "1.5", "1|.5", ','},
+        {"a second comma ends the number", "1,2,3", "1.2|,3", ','},
+        {"beyond the exact way", "-0,1e-30", "-1e-31|", ','}, {"too large", "1,5e999", "too large|", ','},
+        {"halfway, many digits", "1,00000000000000011102230246251565404236316680908203125" + kZeros + "1",
+         "1.0000000000000002|", ','},
         // clang-format on
     };
-    for (const auto &[name, text, expected] : cases)
-        EXPECT_EQ(scanned(text), expected) << name;
+    for (const auto &[name, text, expected, mark] : cases)
+        EXPECT_EQ(scanned(text, mark), expected) << name;
 }
 
 // Against the standard library's correctly rounded conversion, around the limits of the exact
-// fast path (2^53, 10^22).
+// fast path (2^53, 10^22); written with a decimal comma, the same bits.
 TEST(NumberScan, ValuesAreCorrectlyRounded) {
     std::istringstream numbers(
         "0.1 1e22 1e23 1e-22 1e-23 9007199254740992 9007199254740993 900719925474099.3 "
         "123456789012345678 3.14159265358979323846 7e-300 0.000000000000000000000123 "
         "4.35D-2 +2.5 -1234.5678e+3 2.2250738585072011e-308");
     for (std::string n; numbers >> n;) {
-        double value = 0, expected = 0;
+        double value = 0, withComma = 0, expected = 0;
         const auto result = scanNumber(n.data(), n.data() + n.size(), value);
         ASSERT_EQ(result.ptr, n.data() + n.size()) << n;
+        std::string comma = n;
+        std::replace(comma.begin(), comma.end(), '.', ',');
+        const auto commaResult =
+            scanNumber(comma.data(), comma.data() + comma.size(), withComma, ',');
+        ASSERT_EQ(commaResult.ptr, comma.data() + comma.size()) << comma;
         std::replace(n.begin(), n.end(), 'D', 'e');
         std::from_chars(n.data() + (n[0] == '+'), n.data() + n.size(), expected);
         EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected)) << n;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(withComma), std::bit_cast<std::uint64_t>(expected))
+            << comma;
     }
 }
 

@@ -1,7 +1,14 @@
-// The output file name derived from the first input file.
+// The output file name derived from the first input file, and the start values of the running
+// ranges.
+#include "engine/commands.h"
 #include "engine/session.h"
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
 
 using namespace mergon;
 
@@ -14,11 +21,43 @@ TEST(Session, OutputNameReplacesTheLastThreeCharactersOfTheFirstFile) {
         {"/lab/RUN1.TXT", "/lab/RUN1.mrg"},
         {"/lab/data.dat", "/lab/data.mrg"},
         {"/lab/a.csv2", "/lab/a.cmrg"},
+        {"/lab/測定.テキス", "/lab/測定.mrg"}, // three multi-byte characters, not bytes
         {"abc", "mrg"},
+        {"/data/run/abc", "/data/run/mrg"},
+        // A file name shorter than three characters keeps its folder and gets ".mrg".
+        {"/data/run/f1", "/data/run/f1.mrg"},
+        {"/data/run.1/f", "/data/run.1/f.mrg"},
+        {"/data/run/測定", "/data/run/測定.mrg"},
+        {"/data/run/", "/data/run/.mrg"},
         {"ab", "ab.mrg"},
         {"", ".mrg"},
-        {"/lab/測定.テキス", "/lab/測定.mrg"}, // three multi-byte characters, not bytes
+        {"C:\\DATA\\A.TXT", "C:\\DATA\\A.mrg"}, // only '/' separates folders here
     };
     for (const auto &c : cases)
         EXPECT_EQ(derivedOutputName(c.chosen), c.output) << "chosen \"" << c.chosen << "\"";
+}
+
+// The ranges start with no value: the first row sets them, however large; a row beyond the
+// float range stops the addition before it widens anything; a file that never gave a row
+// leaves no common range.
+TEST(Session, RunningRangesStartWithNoValue) {
+    TempDir dir;
+    const std::string header = "h\r\nh\r\nh\r\n";
+    Session s;
+    TextFile file;
+    std::vector<Row> rows;
+    auto add = [&](const std::string &name, const std::string &data) {
+        takeNextSlot(s);
+        return addInputFile(s, file, dir.write(name, header + data), {}, rows).code();
+    };
+    EXPECT_EQ(add("far.txt", "0 0 0 0 5e6 -2e6\r\n0 0 0 0 7e6 -3e6\r\n0 0 0 0 1e40 0\r\n"),
+              kTooLarge);
+    EXPECT_EQ(
+        std::tuple(s.fileXMin[1], s.fileXMax[1], s.plotXMin, s.plotXMax, s.plotYMin, s.plotYMax),
+        std::tuple(5e6f, 7e6f, 5e6f, 7e6f, -3e6f, -2e6f));
+
+    EXPECT_EQ(add("empty.txt", ""), kPastEnd);
+    EXPECT_EQ(std::tuple(s.fileXMin[2], s.fileXMax[2]), std::tuple(INFINITY, -INFINITY));
+    MeanCurve mean;
+    EXPECT_EQ(writeMean(s, file, dir.file("out.mrg"), "100", mean).code(), kInvalidArgument);
 }

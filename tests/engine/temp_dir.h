@@ -1,15 +1,16 @@
 #pragma once
-// A temporary folder for one test, removed with everything in it at the end.
+// A temporary folder for one test, removed with everything in it at the end; and the bytes of
+// a file.
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
 struct TempDir {
-    std::string name =
-        (std::filesystem::temp_directory_path() / "mergon-test-XXXXXX").string();
+    std::string name = (std::filesystem::temp_directory_path() / "mergon-test-XXXXXX").string();
     std::filesystem::path root =
         mkdtemp(name.data()) ? std::filesystem::path(name) : throw std::runtime_error("mkdtemp");
 
@@ -25,3 +26,9 @@ struct TempDir {
         return (root / file).string();
     }
 };
+
+// The whole content of a file; empty when there is none.
+inline std::string readBytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}

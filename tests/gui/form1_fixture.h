@@ -2,6 +2,7 @@
 // A main window driven through its seams: the chooser answers from a queue, message boxes
 // are recorded instead of shown, and "Exit" is counted instead of ending the test program.
 
+#include "engine/temp_dir.h"
 #include "workbench/form1.h"
 
 #include <QColor>
@@ -9,20 +10,18 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 // The whole content of a file, or "<missing>".
 inline QByteArray readAll(const std::string &path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    return std::filesystem::exists(path) ? QByteArray::fromStdString(readBytes(path))
+                                         : QByteArray("<missing>");
 }
 
 // How many pixels of the image have exactly this colour.
@@ -35,13 +34,12 @@ inline int countColour(const QImage &image, const QColor &colour) {
 }
 
 class Form1Fixture : public ::testing::Test {
-protected:
+  protected:
     struct Message {
         QString title, text;
     };
 
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
         form = std::make_unique<mergon::Form1>();
         form->setMessageSink([this](const QString &title, const QString &text) {
             messages.push_back({title, text});
@@ -61,13 +59,10 @@ protected:
         });
     }
 
-    std::string path(const QString &name) const { return dir.filePath(name).toStdString(); }
+    std::string path(const QString &name) const { return dir.file(name.toStdString()); }
 
     std::string writeFile(const QString &name, const QByteArray &content) const {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path(name);
+        return dir.write(name.toStdString(), content.toStdString());
     }
 
     // A file in the start settings' shape: three header lines, x in field 5, y in field 6.
@@ -96,26 +91,7 @@ protected:
         return flags;
     }
 
-    // The texts of the weight boxes 1..10 and of the file boxes 0..10, joined by "|".
-    QString weightBoxes() const { return joined(form->Text8.begin() + 1, form->Text8.end()); }
-    QString fileBoxes() const { return joined(form->Text2.begin(), form->Text2.end()); }
-
-    // The session values that the load step and "Clear" reset, in one comparable tuple.
-    static auto resetValues(const mergon::Session &s) {
-        return std::tuple(s.fileCount, s.outputFileName, s.plotXMin, s.plotXMax, s.plotYMin,
-                          s.plotYMax, s.commonXMin, s.commonXMax, s.fileNames[1], s.lineCount[1],
-                          s.fileXMin[1], s.fileXMax[1], s.yWeight[1]);
-    }
-    static auto startValues() { return resetValues(mergon::Session()); }
-
-    template <typename It> static QString joined(It first, It last) {
-        QStringList texts;
-        for (; first != last; ++first)
-            texts << (*first)->text();
-        return texts.join('|');
-    }
-
-    QTemporaryDir dir;
+    TempDir dir;
     std::unique_ptr<mergon::Form1> form;
     std::deque<std::string> answers;
     std::vector<Message> messages;

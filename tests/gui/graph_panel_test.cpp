@@ -1,16 +1,20 @@
-// The graph panel: drawing on the backing image, the redraw of the input curves, the mean on
-// top, and a drawing that survives covering the window.
-#include "plot/curve_drawing.h"
+// The graph panel: a frame that can be drawn whatever the range, drawing on the backing image,
+// the redraw of the input curves, the mean on top, and a drawing that survives covering the
+// window.
 #include "form1_fixture.h"
+#include "plot/curve_drawing.h"
+#include "plot/plot_frame.h"
 #include "workbench/graph_panel.h"
 
 #include <QTest>
+
+#include <cmath>
+#include <limits>
 
 using namespace mergon;
 
 namespace {
 
-const QColor kWhite(Qt::white);
 const QColor kBlack(Qt::black);
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -28,23 +32,39 @@ bool colourNear(const QImage &image, QPointF at, const QColor &colour, int radiu
 
 } // namespace
 
-TEST(PanelCanvas, DrawsLinesAndPointsInUserCoordinates) {
-    PanelCanvas canvas(QSize(200, 100));
-    canvas.setFrame(0, 0, 20, 10);
-    canvas.line(0, 5, 20, 5, kBlue);
-    EXPECT_TRUE(colourNear(canvas.image(), {100, 50}, kBlue));
-    EXPECT_EQ(canvas.image().pixelColor(100, 20), kWhite);
-
-    canvas.setPoint(5, 2, kRed);
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, 2), kRed));
-    canvas.lineTo(15, 2, kRed); // from the current point
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(10, 2), kRed));
-    canvas.lineTo(15, 8, kBlack); // the end became the current point
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(15, 5), kBlack));
-
-    canvas.clear();
-    EXPECT_EQ(countColour(canvas.image(), kWhite), 200 * 100);
-    EXPECT_EQ(canvas.frame().right, 20); // the frame stays in force after clear
+TEST(PlotFrame, DegenerateFramesAreWidenedAroundTheirValue) {
+    struct Case {
+        const char *what;
+        float xMin, xMax, yMin, yMax;
+    } cases[] = {
+        {"all x 0", 0, 0, -1, 2},
+        {"all x equal and negative", -3, -3, -1, 2},
+        {"all y equal", 1, 2, 5, 5},
+        {"all y 0", 1, 2, 0, 0},
+        {"a single point at the origin", 0, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        PlotFrame f = drawableFrame(frameFromPlotRange(c.xMin, c.xMax, c.yMin, c.yMax));
+        EXPECT_LT(f.left, f.right);
+        EXPECT_LT(f.top, f.bottom);
+        // Every data point stays inside the widened frame.
+        for (float x : {c.xMin, c.xMax})
+            for (float y : {c.yMin, c.yMax}) {
+                EXPECT_TRUE(f.left <= x && x <= f.right) << x;
+                EXPECT_TRUE(f.top <= -y && -y <= f.bottom) << y;
+            }
+        PixelMap map(f, 325, 213);
+        EXPECT_TRUE(std::isfinite(map.toPixelX(c.xMin)) && std::isfinite(map.toPixelY(-c.yMin)));
+    }
+    // A frame that is fine stays exactly as it is.
+    const PlotFrame fine{0, -4.2, 10.5, 1.05}, kept = drawableFrame(fine);
+    EXPECT_EQ(std::tuple(kept.left, kept.top, kept.right, kept.bottom),
+              std::tuple(fine.left, fine.top, fine.right, fine.bottom));
+    // Non-finite extents give a usable frame.
+    const float inf = std::numeric_limits<float>::infinity();
+    PlotFrame wild = drawableFrame(frameFromPlotRange(-inf, inf, 0, 1));
+    EXPECT_TRUE(std::isfinite(wild.left) && std::isfinite(wild.right));
 }
 
 TEST(PanelCanvas, WildCoordinatesAreClippedWithoutHarm) {
@@ -80,21 +100,11 @@ TEST_F(RedrawTest, DrawsAxesAndEveryCurveInTheFrameOfThePlotRange) {
     add(a);
     add(b);
     ASSERT_TRUE(messages.empty());
-    const Session &s = form->session();
-    EXPECT_EQ(s.plotXMin, 2.0f);
-    EXPECT_EQ(s.plotXMax, 10.0f);
-    EXPECT_EQ(s.plotYMin, -1.0f);
-    EXPECT_EQ(s.plotYMax, 4.0f);
-
     const PanelCanvas &canvas = form->Picture1->canvas();
-    EXPECT_DOUBLE_EQ(canvas.frame().left, 0);
-    EXPECT_DOUBLE_EQ(canvas.frame().top, -4.2);
-    EXPECT_DOUBLE_EQ(canvas.frame().right, 10.5);
-    EXPECT_DOUBLE_EQ(canvas.frame().bottom, 1.05);
     const QImage &image = canvas.image();
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(8, 0), kBlue));  // x axis at data y 0
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(0, -2), kBlue)); // y axis at the left edge
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(3, 1), kBlack)); // curve a at data y -1
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(8, 0), kBlue));   // x axis at data y 0
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(0, -2), kBlue));  // y axis at the left edge
+    EXPECT_TRUE(colourNear(image, canvas.toPixel(3, 1), kBlack));  // curve a at data y -1
     EXPECT_TRUE(colourNear(image, canvas.toPixel(7, -4), kBlack)); // curve b at data y 4
     // Not joined: nothing black halfway between the end of a and the start of b.
     EXPECT_FALSE(colourNear(image, canvas.toPixel(5, -1.5), kBlack, 2));
@@ -104,10 +114,7 @@ TEST_F(RedrawTest, OneRowCurveIsASinglePointAndDegenerateFramesStillShowIt) {
     std::string one = writeCurve("one.txt", {{-3, 2}});
     add(one);
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-    const PanelCanvas &canvas = form->Picture1->canvas();
-    // x from -3 to -3 and y from 2 to 2: the frame is widened around the point.
-    EXPECT_LT(canvas.frame().left, canvas.frame().right);
-    EXPECT_LT(canvas.frame().top, canvas.frame().bottom);
+    const PanelCanvas &canvas = form->Picture1->canvas(); // x -3 to -3, y 2 to 2
     EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(-3, -2), kBlack));
     EXPECT_EQ(countColour(canvas.image(), kBlack), 1);
 }

@@ -1,0 +1,226 @@
+#include "engine/statistics.h"
+
+#include "engine/averaging.h"
+#include "engine/number_text.h"
+#include "engine/student_t.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace mergon {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The row whose value a grid x beyond every row takes, as addCurveToGrid picks it.
+size_t lastRowOfLargestX(const std::vector<Row> &rows) {
+    size_t best = 0;
+    for (size_t k = 1; k < rows.size(); ++k)
+        if (best == 0 || rows[k].x >= rows[best].x)
+            best = k;
+    return best;
+}
+
+template <typename Number> void appendShortest(std::string &line, Number value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    line.append(text, result.ptr);
+}
+
+} // namespace
+
+void RunningStatistics::add(double value) {
+    ++n_;
+    if (n_ == 1) {
+        mean_ = min_ = max_ = value;
+        return;
+    }
+    const double delta = value - mean_;
+    mean_ += delta / n_;
+    m2_ += delta * (value - mean_);
+    min_ = std::fmin(min_, value);
+    max_ = std::fmax(max_, value);
+}
+
+PointStatistics RunningStatistics::result() const {
+    PointStatistics point{n_, kNaN, kNaN, min_, max_};
+    if (n_ > 1) {
+        point.sd = std::sqrt(m2_ / (n_ - 1));
+        point.se = point.sd / std::sqrt(static_cast<double>(n_));
+    }
+    return point;
+}
+
+std::string messageX(float x) {
+    std::string text = singleText(x);
+    return text.starts_with(' ') ? text.substr(1) : text;
+}
+
+void unionRange(const Session &s, float &xMin, float &xMax) {
+    xMin = s.fileXMin[1];
+    xMax = s.fileXMax[1];
+    for (size_t i = 2; i <= static_cast<size_t>(s.fileCount); ++i) {
+        if (s.fileXMin[i] < xMin)
+            xMin = s.fileXMin[i];
+        if (s.fileXMax[i] > xMax)
+            xMax = s.fileXMax[i];
+    }
+}
+
+void gridRange(const Session &s, const MeanOptions &options, float &xMin, float &xMax) {
+    switch (options.range) {
+    case GridRange::kCommon:
+        xMin = s.commonXMin;
+        xMax = s.commonXMax;
+        break;
+    case GridRange::kUnion:
+        unionRange(s, xMin, xMax);
+        break;
+    case GridRange::kChosen:
+        xMin = options.chosenXMin;
+        xMax = options.chosenXMax;
+        break;
+    }
+}
+
+Status prepareGridOver(Session &s, const MeanOptions &options, std::string_view divisionText) {
+    Session spanned = s;
+    gridRange(s, options, spanned.commonXMin, spanned.commonXMax);
+    Status status = prepareGrid(spanned, divisionText);
+    if (status.ok()) {
+        s.divisionCount = spanned.divisionCount;
+        s.xStep = spanned.xStep;
+    }
+    return status;
+}
+
+Status contributingSpans(const Session &s, const MeanOptions &options,
+                         const std::vector<float> &gridX, std::vector<GridSpan> &spans) {
+    if (gridX.empty()) {
+        spans.assign(static_cast<size_t>(s.fileCount), GridSpan{});
+        return Status::success();
+    }
+    spans.assign(static_cast<size_t>(s.fileCount), GridSpan{0, gridX.size() - 1});
+    if (options.range == GridRange::kCommon)
+        return Status::success();
+
+    float rangeMin = 0, rangeMax = 0;
+    gridRange(s, options, rangeMin, rangeMax);
+    const size_t last = gridX.size() - 1;
+    std::vector<int> count(gridX.size(), 0);
+    for (size_t i = 1; i <= static_cast<size_t>(s.fileCount); ++i) {
+        GridSpan span; // empty until a point falls inside
+        for (size_t j = 0; j <= last; ++j) {
+            const bool inside =
+                s.fileXMin[i] <= gridX[j] &&
+                (gridX[j] <= s.fileXMax[i] || (j == last && s.fileXMax[i] >= rangeMax));
+            if (!inside)
+                continue;
+            if (span.first > span.last)
+                span.first = j;
+            span.last = j;
+            ++count[j];
+        }
+        spans[i - 1] = span;
+    }
+    for (size_t j = 0; j <= last; ++j)
+        if (count[j] == 0)
+            return Status::failure(kInvalidArgument,
+                                   "No input file covers x = " + messageX(gridX[j]) +
+                                       ", so there is nothing to average there.");
+    return Status::success();
+}
+
+void addConfidenceIntervals(std::vector<PointStatistics> &points, double level) {
+    std::vector<double> tByCount; // t for n values, by n: one quantile per count
+    for (PointStatistics &point : points) {
+        if (point.n < 2)
+            continue;
+        const auto n = static_cast<size_t>(point.n);
+        if (tByCount.size() <= n)
+            tByCount.resize(n + 1, kNaN);
+        if (std::isnan(tByCount[n]))
+            tByCount[n] = twoSidedStudentT(level, point.n - 1);
+        point.ci = tByCount[n] * point.se;
+    }
+}
+
+std::vector<double> curveValuesOnGrid(const std::vector<Row> &rows,
+                                      const std::vector<float> &gridX) {
+    std::vector<double> values(gridX.size(), 0.0);
+    if (rows.size() < 2)
+        return values; // no data row: the file adds nothing
+    const size_t rowCount = rows.size() - 1;
+    const size_t beyondAll = lastRowOfLargestX(rows);
+    size_t k = 1;
+    double previousX = -std::numeric_limits<double>::infinity();
+    for (size_t j = 0; j < gridX.size(); ++j) {
+        const double gx = gridX[j];
+        if (!(gx >= previousX))
+            k = 1;
+        previousX = gx;
+        while (k <= rowCount && !(rows[k].x >= gx))
+            ++k;
+        if (k > rowCount) {
+            values[j] = rows[beyondAll].y;
+        } else if (rows[k].x == gx || k == 1) {
+            values[j] = rows[k].y;
+        } else {
+            const Row &before = rows[k - 1];
+            const Row &after = rows[k];
+            const double slope = (after.y - before.y) / (after.x - before.x);
+            values[j] = slope * (gx - before.x) + before.y;
+        }
+    }
+    return values;
+}
+
+std::string statisticsLine(int64_t number, float x, double mean, const PointStatistics &point,
+                           bool withInterval) {
+    std::string line = std::to_string(number) + ',';
+    appendShortest(line, x);
+    line += ',';
+    appendShortest(line, mean);
+    line += ',';
+    if (point.n > 1) {
+        appendShortest(line, point.sd);
+        line += ',';
+        appendShortest(line, point.se);
+        line += ',';
+    } else {
+        line += ",,";
+    }
+    line += std::to_string(point.n) + ',';
+    appendShortest(line, point.min);
+    line += ',';
+    appendShortest(line, point.max);
+    if (!withInterval)
+        return line;
+    if (std::isnan(point.ci))
+        return line + ",,";
+    line += ',';
+    appendShortest(line, mean - point.ci);
+    line += ',';
+    appendShortest(line, mean + point.ci);
+    return line;
+}
+
+Status writeStatisticsFile(TextFile &file, const std::string &path, const MeanCurve &curve,
+                           bool withInterval) {
+    Status status = file.openForWriting(path);
+    if (status.ok())
+        status = file.writeLine(std::string(kStatisticsHeader) +
+                                std::string(withInterval ? kIntervalHeader : ""));
+    for (size_t j = 0; status.ok() && j < curve.statistics.size(); ++j)
+        status = file.writeLine(statisticsLine(static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j],
+                                               curve.statistics[j], withInterval));
+    if (status.ok())
+        status = file.close();
+    if (!status.ok())
+        file.closeAll();
+    return status;
+}
+
+} // namespace mergon

@@ -1,0 +1,63 @@
+// Bad inputs through the two commands: each gives its message and code, and no input changes.
+#include "bad_inputs.h"
+
+#include "engine/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <tuple>
+
+using namespace mergon;
+
+namespace {
+
+// Runs with `folder` as the current folder, so that typed output names are relative to it.
+struct InFolder {
+    explicit InFolder(const std::filesystem::path &folder) {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(saved); }
+    std::filesystem::path saved = std::filesystem::current_path();
+};
+
+TEST(BadInputs, EachGivesItsMessageAndCodeAndNoInputChanges) {
+    for (const bad_inputs::Case &c : bad_inputs::cases()) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const bad_inputs::Prepared p = bad_inputs::prepare(c, dir);
+        if (!p.skipped.empty()) {
+            std::cout << "skipped \"" << c.what << "\": " << p.skipped << "\n";
+            continue;
+        }
+        const auto before = bad_inputs::fingerprints(p.inputs);
+        InFolder inFolder(dir.root);
+
+        Session s;
+        TextFile file;
+        std::vector<Row> rows;
+        Status status;
+        int failingInput = 0;
+        for (size_t i = 0; i < p.inputs.size() && status.ok(); ++i) {
+            takeNextSlot(s);
+            status = addInputFile(s, file, p.inputs[i], c.inputs[i].settings, rows);
+            if (!status.ok())
+                failingInput = static_cast<int>(i) + 1;
+        }
+        MeanCurve mean;
+        if (status.ok())
+            status = writeMean(s, file, c.output.empty() ? s.outputFileName : c.output, c.divisions,
+                               mean);
+
+        EXPECT_EQ(std::tuple(failingInput, status.code(), status.message(), status.subject()),
+                  std::tuple(c.failingInput, c.code, c.code == 0 ? "" : c.expected, p.subject));
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(bad_inputs::fingerprints(p.inputs), before) << "an input changed";
+        if (c.code == 0) {
+            EXPECT_EQ(readBytes(dir.file(c.output)), c.expected);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,255 @@
+#pragma once
+// Inputs that real instruments and careless hands produce, each with the outcome the program
+// must give: which step fails, its message and code, and what the message is about. The
+// engine test runs them through the two commands, the batch test through mergon-batch; in
+// both, no input file may change.
+
+#include "engine/input_files.h"
+#include "temp_dir.h"
+
+#include <sys/stat.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace bad_inputs {
+
+enum class Make {
+    Text,       // a regular file holding `text`
+    Missing,    // nothing
+    Folder,     // an empty folder
+    Fifo,       // a named pipe nobody writes to
+    Unreadable, // a file the test user may not read
+    HugeLine,   // a data line of 200 MB of text in the x column
+    AsIs,       // `name` is an absolute path that exists already (a device)
+};
+
+struct Input {
+    std::string name; // in the test folder, unless AsIs
+    std::string text;
+    Make make = Make::Text;
+    mergon::SettingTexts settings = {};
+};
+
+struct Case {
+    const char *what;
+    std::vector<Input> inputs;
+    std::string output;       // as typed, relative to the test folder; "" takes the derived name
+    std::string outputLinkTo; // when set, the output is first made a symbolic link to this input
+    std::string divisions = "100";
+    int failingInput = 0; // the input whose addition fails; 0 when all are added
+    int code = 0;         // 0: the mean is written
+    std::string subject;  // what the failure names: "{input}", a path with "{dir}", or nothing
+    std::string expected; // the failure's text; on success, the whole output file
+};
+
+// Three header lines, then one line per point with x in field 5 and y in field 6.
+inline std::string curve(const std::vector<std::pair<std::string, std::string>> &points) {
+    std::string text = "run 7\r\nsample B\r\nno t a b x y\r\n";
+    for (const auto &[x, y] : points)
+        text += "1 2 3 4 " + x + " " + y + "\r\n";
+    return text;
+}
+
+inline std::string added(int code) {
+    return "This file includes error data or you may mistake column or skip indication. (" +
+           std::to_string(code) + ")";
+}
+inline std::string probed(int code) {
+    return "This output data file has been opened by another application. (" +
+           std::to_string(code) + ")";
+}
+inline const std::string kOutputIsInput =
+    "The output file is one of the input files; choose another output file name. (75)";
+inline const std::string kDivisions =
+    "The number of divisions must be a whole number from 1 to 32767. (5)";
+inline const std::string kDivisionsOutOfRange =
+    "The number of divisions is out of range: it must be a whole number from 1 to 32767. (6)";
+
+inline const std::vector<Case> &cases() {
+    using mergon::SettingTexts;
+    using namespace std::string_literals;
+    const std::string header = "run 7\r\nsample B\r\nno t a b x y\r\n";
+    const Input a{"a.txt", curve({{"0", "0"}, {"1", "1"}, {"2", "2"}, {"3", "3"}})};
+    const Input b{"b.txt", curve({{"0", "2"}, {"1", "3"}, {"2", "4"}, {"3", "5"}})};
+    auto second = [](std::string text, Make make = Make::Text, SettingTexts settings = {}) {
+        return Input{"b.txt", std::move(text), make, std::move(settings)};
+    };
+    // The second file's addition fails after a good first one.
+    auto addition = [&](const char *what, Input input, int code) {
+        return Case{what,       {a, std::move(input)}, "out.mrg", "", "100", 2, code, "{input}",
+                    added(code)};
+    };
+    // Both files are added; "Write to File" fails, or writes `message` as the output.
+    auto writing = [](const char *what, std::vector<Input> inputs, std::string output,
+                      std::string divisions, int code, std::string subject, std::string message,
+                      std::string linkTo = "") {
+        return Case{what, inputs, output, linkTo, divisions, 0, code, subject, message};
+    };
+    std::string manyLines = header;
+    for (int i = 0; i < 32768; ++i)
+        manyLines += "1 2 3 4 5 6\r\n";
+    std::string binary;
+    for (int i = 0; i < 1024; ++i)
+        binary += static_cast<char>((i * 151 + 7) % 256);
+    const std::string noRange =
+        "The loaded curves have no x range in common, so there is nothing to average. (5)";
+    const std::string gridTooWide =
+        "The grid over the common x range goes beyond the range of single-precision numbers. (6)";
+    const std::string table = " Number        X-axis        Y-axis\r\n";
+    // clang-format off
+    static const std::vector<Case> all = {
+        addition("missing file", second("", Make::Missing), 53),
+        addition("a folder", second("", Make::Folder), 75),
+        addition("a FIFO", second("", Make::Fifo), 75),
+        addition("a device", {"/dev/null", "", Make::AsIs}, 75),
+        addition("unreadable", second(header + "1 2 3 4 5 6\r\n", Make::Unreadable), 70),
+        addition("empty", second(""), 62),
+        addition("header only", second(header), 62),
+        addition("binary", second(binary), 62),
+        addition("non-numeric x", second(header + "1 2 3 4 five 6\r\n"), 13),
+        addition("too many lines", second(manyLines), 6),
+        addition("a 200 MB line", second("", Make::HugeLine), 13),
+        addition("NUL bytes", second(header + "1 2 3 4 5\0 6\r\n"s), 13),
+        addition("x beyond the float range", second(curve({{"1", "1"}, {"1e39", "2"}})), 6),
+        addition("y beyond the float range after coefficient and weight",
+                 second(curve({{"1", "1e20"}}), Make::Text, {.yCoefficient = "1e10", .yWeight = "1e10"}), 6),
+        addition("a coefficient beyond the float range, before the file is opened",
+                 second("", Make::Missing, {.xCoefficient = "1e39"}), 6),
+        writing("output typed as an input, relative", {a, b}, "a.txt", "100", 75, "a.txt", kOutputIsInput),
+        writing("output derived from an input named .mrg", {{"x.mrg", a.text}, b}, "", "100", 75,
+                "{dir}/x.mrg", kOutputIsInput),
+        writing("output through a link to an input", {a, b}, "link.mrg", "100", 75, "link.mrg",
+                kOutputIsInput, "b.txt"),
+        writing("missing output folder", {a, b}, "no/such/out.mrg", "100", 76, "no/such/out.mrg", probed(76)),
+        writing("output is a folder", {a, b}, ".", "100", 75, ".", probed(75)),
+        writing("output on a full device", {a, b}, "/dev/full", "100", 75, "/dev/full", probed(75)),
+        // Not to be written by anyone: a kernel attribute file.
+        writing("a read-only output", {a, b}, "/sys/kernel/notes", "100", 70, "/sys/kernel/notes",
+                probed(70)),
+        writing("0 divisions", {a, b}, "out.mrg", "0", 5, "", kDivisions),
+        writing("-1 divisions", {a, b}, "out.mrg", "-1", 5, "", kDivisions),
+        writing("divisions not a number", {a, b}, "out.mrg", "abc", 5, "", kDivisions),
+        writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange),
+        writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
+        writing("no common range", {a, second(curve({{"5", "1"}, {"8", "2"}}))}, "out.mrg", "100", 5, "",
+                noRange),
+        writing("a grid beyond the float range", {{"a.txt", curve({{"-3e38", "1"}, {"3e38", "2"}})},
+                second(curve({{"-3e38", "1"}, {"3e38", "2"}}))}, "out.mrg", "1", 6, "", gridTooWide),
+        // The grid covers exactly the x range the files share, however far from 0 it lies.
+        writing("x below -999999", {{"a.txt", curve({{"-4e6", "1"}, {"-3e6", "2"}, {"-2e6", "3"}})},
+                second(curve({{"-4500000", "10"}, {"-3500000", "20"}, {"-2500000", "30"}}))}, "out.mrg",
+                "3", 0, "", table + " 1            -4000000       8 \r\n"
+                                    " 2            -3500000       10.75 \r\n"
+                                    " 3            -3000000       13.5 \r\n"
+                                    " 4            -2500000       16.25 \r\n"),
+    };
+    // clang-format on
+    return all;
+}
+
+// The files of one case, made in a test folder.
+struct Prepared {
+    std::vector<std::string> inputs; // paths as given to the program
+    std::string subject;             // the expected subject, placeholders filled in
+    std::string skipped;             // why the case cannot run here, if it cannot
+};
+
+// A path whose reading the current user is refused: a file without read permission, or for
+// root, who may read any ordinary file, a write-only attribute file of the kernel.
+inline std::string unreadableFile(const TempDir &dir, const std::string &name,
+                                  const std::string &text) {
+    const std::string path = dir.write(name, text);
+    ::chmod(path.c_str(), 0);
+    for (const std::string &candidate : {path, std::string("/sys/bus/platform/drivers_probe")}) {
+        const int fd = ::open(candidate.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        else if (errno == EACCES)
+            return candidate;
+    }
+    return {};
+}
+
+inline void writeHugeLine(const std::string &path) {
+    std::ofstream out(path, std::ios::binary);
+    out << "run 7\r\nsample B\r\nno t a b x y\r\n1 2 3 4 ";
+    const std::string chunk(1 << 20, 'x');
+    for (int i = 0; i < 200; ++i)
+        out << chunk;
+    out << " 6\r\n";
+}
+
+inline Prepared prepare(const Case &c, const TempDir &dir) {
+    Prepared p;
+    for (const Input &input : c.inputs) {
+        std::string path = dir.file(input.name);
+        switch (input.make) {
+        case Make::Text:
+            dir.write(input.name, input.text);
+            break;
+        case Make::Missing:
+            break;
+        case Make::Folder:
+            std::filesystem::create_directory(path);
+            break;
+        case Make::Fifo:
+            if (::mkfifo(path.c_str(), 0600) != 0)
+                p.skipped = "no FIFO can be made here";
+            break;
+        case Make::Unreadable:
+            path = unreadableFile(dir, input.name, input.text);
+            if (path.empty())
+                p.skipped = "no file here refuses to be read";
+            break;
+        case Make::HugeLine:
+            writeHugeLine(path);
+            break;
+        case Make::AsIs:
+            path = input.name;
+            break;
+        }
+        p.inputs.push_back(path);
+    }
+    if (!c.outputLinkTo.empty())
+        std::filesystem::create_symlink(dir.file(c.outputLinkTo), dir.file(c.output));
+    if (c.output.starts_with("/") && !std::filesystem::exists(c.output))
+        p.skipped = c.output + " does not exist here";
+
+    p.subject = c.subject;
+    if (p.subject == "{input}")
+        p.subject = p.inputs.at(static_cast<size_t>(c.failingInput - 1));
+    else if (p.subject.starts_with("{dir}"))
+        p.subject = dir.root.string() + p.subject.substr(5);
+    return p;
+}
+
+// A hash of every input that is a regular file, to show that none changed.
+inline std::map<std::string, std::uint64_t> fingerprints(const std::vector<std::string> &paths) {
+    std::map<std::string, std::uint64_t> out;
+    std::vector<char> buffer(1 << 20);
+    for (const std::string &path : paths) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error))
+            continue;
+        std::uint64_t hash = 14695981039346656037u; // FNV-1a, streamed
+        std::ifstream in(path, std::ios::binary);
+        while (in.read(buffer.data(), std::ssize(buffer)) || in.gcount() > 0)
+            for (char c : std::string_view(buffer.data(), static_cast<size_t>(in.gcount())))
+                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        out[path] = hash;
+    }
+    return out;
+}
+
+} // namespace bad_inputs

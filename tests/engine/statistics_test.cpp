@@ -1,0 +1,247 @@
+// The spread at each grid point with its confidence interval, the union and the chosen range
+// and the statistics table, through the two commands as every front end runs them.
+#include "engine/commands.h"
+#include "engine/messages.h"
+#include "engine/number_text.h"
+#include "engine/student_t.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace mergon {
+namespace {
+
+std::string readBytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+using Curve = std::vector<Row>;
+
+// Writes each curve in the start settings' shape (three header lines, x in field 5, y in
+// field 6) and adds it as "Data File Open" does; then "write the mean" with `options`.
+Status averageCurves(const TempDir &dir, const std::vector<Curve> &curves, const char *divisions,
+                     const MeanOptions &options, MeanCurve &mean) {
+    Session s;
+    TextFile file;
+    std::vector<Row> rows;
+    for (size_t i = 0; i < curves.size(); ++i) {
+        std::ostringstream text;
+        text.precision(17);
+        text << "h\r\nh\r\nh\r\n";
+        for (const Row &row : curves[i])
+            text << "1 0 0 0 " << row.x << ' ' << row.y << "\r\n";
+        const std::string path = dir.write("in" + std::to_string(i + 1) + ".txt", text.str());
+        takeNextSlot(s);
+        if (Status status = addInputFile(s, file, path, {}, rows); !status.ok())
+            return status;
+    }
+    return writeMean(s, file, dir.file("out.mrg"), divisions, mean, {}, options);
+}
+
+// Grid 0, 0.5, 1, 1.5, 2 over A, B and C; C stops at x 1 in the second case.
+const Curve kA{{0, 1}, {1, 2}, {2, 3}}, kB{{0, 2}, {1, 4}, {2, 0}}, kC{{0, 3}, {1, 3}, {2, 6}},
+    kShortC{{0, 3}, {1, 3}};
+
+// The 95 % interval is t * se, t for n - 1 degrees of freedom: cot(pi (1 - L) / 2) for one and
+// L sqrt(2 / (1 - L^2)) for two, L the double nearest 0.95.
+TEST(Statistics, WorkedOutByHandOverTheCommonAndTheUnionRange) {
+    const double t[] = {NAN, NAN, 12.706204736174694, 4.302652729749463};
+    // At x 0, 0.5, 1, 1.5, 2: mean, sd, se, n, min, max; both cases share the first three.
+    using Points = std::vector<std::array<double, 6>>;
+    // clang-format off
+    const Points head{{2, 1, 0.5773502692, 3, 1, 3}, {2.5, 0.8660254038, 0.5, 3, 1.5, 3},
+                      {3, 1, 0.5773502692, 3, 2, 4}};
+    const struct { const char *what; std::vector<Curve> curves; GridRange range; Points tail; }
+        cases[] = {
+        {"three curves; x 0.5 and 1.5 interpolated", {kA, kB, kC}, GridRange::kCommon,
+         {{3, 1.3228756555, 0.7637626158, 3, 2, 4.5}, {3, 3, 1.7320508076, 3, 0, 6}}},
+        {"C stops at x 1: beyond it two curves, divided by two", {kA, kB, kShortC},
+         GridRange::kUnion, {{2.25, 0.3535533906, 0.25, 2, 2, 2.5}, {1.5, 2.1213203436, 1.5, 2, 0, 3}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        MeanCurve mean;
+        MeanOptions options{c.range, true, {}};
+        options.confidence = 0.95;
+        ASSERT_TRUE(averageCurves(dir, c.curves, "4", options, mean).ok());
+        ASSERT_EQ(mean.statistics.size(), 5u);
+        for (size_t j = 0; j < 5; ++j) {
+            const auto &want = j < 3 ? head[j] : c.tail[j - 3];
+            const PointStatistics &got = mean.statistics[j];
+            SCOPED_TRACE("x " + std::to_string(mean.x[j]));
+            EXPECT_EQ(std::tuple(mean.x[j], mean.y[j], got.n, got.min, got.max),
+                      std::tuple(0.5f * static_cast<float>(j), want[0], static_cast<int>(want[3]),
+                                 want[4], want[5]));
+            EXPECT_NEAR(got.sd, want[1], 1e-9);
+            EXPECT_NEAR(got.se, want[2], 1e-9);
+            EXPECT_NEAR(got.ci, t[got.n] * want[2], 1e-9);
+        }
+    }
+}
+
+// A range inside the data and ones across the curves' ends, 2 divisions; one beyond every
+// curve fails (RefusalsAndFailuresLeaveNoTable).
+TEST(Statistics, WorkedOutByHandOverAChosenRange) {
+    // At each grid x: the mean and n.
+    using Points = std::vector<std::tuple<float, double, int>>;
+    // clang-format off
+    const struct { const char *what; std::vector<Curve> curves; float from, to; Points points; }
+        cases[] = {
+        {"inside", {kA, kB, kC}, 0.5f, 1.5f, {{0.5f, 2.5, 3}, {1, 3, 3}, {1.5f, 3, 3}}},
+        {"across C's end", {kA, kB, kShortC}, 0.5f, 1.5f, {{0.5f, 2.5, 3}, {1, 3, 3}, {1.5f, 2.25, 2}}},
+        {"across a start and an end", {{{1, 5}, {2, 7}}, kB, kShortC}, 0, 2,
+         {{0, 2.5, 2}, {1, 4, 3}, {2, 3.5, 2}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        MeanCurve mean;
+        const MeanOptions options{GridRange::kChosen, true, {}, c.from, c.to};
+        ASSERT_TRUE(averageCurves(dir, c.curves, "2", options, mean).ok());
+        Points got;
+        for (size_t j = 0; j < mean.x.size(); ++j)
+            got.emplace_back(mean.x[j], mean.y[j], mean.statistics[j].n);
+        EXPECT_EQ(got, c.points);
+    }
+}
+
+// Two-sided quantiles as statistics tables print them (3 decimals); 1e7 degrees of freedom
+// stand for the table's infinity row.
+TEST(Statistics, StudentTQuantilesMatchPublishedTables) {
+    // clang-format off
+    const struct { double level, degreesOfFreedom, t; } table[] = {
+        {0.95, 1, 12.706}, {0.95, 2, 4.303}, {0.95, 4, 2.776}, {0.95, 10, 2.228}, {0.95, 30, 2.042},
+        {0.95, 1e7, 1.960}, {0.99, 1, 63.657}, {0.99, 4, 4.604}, {0.99, 1e7, 2.576},
+        {0.90, 1, 6.314}, {0.90, 4, 2.132}, {0.5, 1, 1.000}};
+    // clang-format on
+    for (const auto &row : table)
+        EXPECT_NEAR(twoSidedStudentT(row.level, row.degreesOfFreedom), row.t, 5e-4)
+            << row.level << " with " << row.degreesOfFreedom;
+    for (const auto &[level, degreesOfFreedom] : {std::pair(0.0, 4.0), {1.0, 4.0}, {0.95, 0.0}})
+        EXPECT_TRUE(std::isnan(twoSidedStudentT(level, degreesOfFreedom))) << level;
+}
+
+// Ten values 1e8 + k / 1024, exact in double: a sum of squares near 1e17 has no digit left of
+// their spread of about 1e-3.
+TEST(Statistics, StableForCloseValuesFarFromZero) {
+    RunningStatistics running;
+    for (int k = 0; k < 10; ++k)
+        running.add(1e8 + k * 0x1p-10);
+    const PointStatistics point = running.result();
+    EXPECT_NEAR(point.sd, 0x1p-10 * std::sqrt(82.5 / 9), 1e-15); // sample variance of 0..9
+    EXPECT_EQ(std::tuple(point.n, point.min, point.max), std::tuple(10, 1e8, 1e8 + 9 * 0x1p-10));
+}
+
+// Where two curves contribute, se is 1 and the interval mean -+ t for one degree of freedom:
+// cot(pi (1 - L) / 2) = 12.706204736174694 for L the double nearest 0.95, just below it.
+TEST(Statistics, TableBytesWithEmptySpreadWhereOneCurveContributes) {
+    const std::string plain = "number,x,mean,sd,se,n,min,max\r\n"
+                              "1,0,2,1.4142135623730951,1,2,1,3\r\n"
+                              "2,0.5,3,1.4142135623730951,1,2,2,4\r\n"
+                              "3,1,4,1.4142135623730951,1,2,3,5\r\n"
+                              "4,1.5,4,,,1,4,4\r\n"
+                              "5,2,5,,,1,5,5\r\n";
+    const std::string withInterval =
+        "number,x,mean,sd,se,n,min,max,ci_low,ci_high\r\n"
+        "1,0,2,1.4142135623730951,1,2,1,3,-10.706204736174694,14.706204736174694\r\n"
+        "2,0.5,3,1.4142135623730951,1,2,2,4,-9.706204736174694,15.706204736174694\r\n"
+        "3,1,4,1.4142135623730951,1,2,3,5,-8.706204736174694,16.706204736174694\r\n"
+        "4,1.5,4,,,1,4,4,,\r\n"
+        "5,2,5,,,1,5,5,,\r\n";
+    for (const bool interval : {false, true}) {
+        TempDir dir;
+        MeanCurve mean;
+        MeanOptions options{GridRange::kUnion, false, dir.file("stats.csv")};
+        options.confidence = 0.95;
+        options.intervalInTable = interval;
+        ASSERT_TRUE(
+            averageCurves(dir, {{{0, 1}, {1, 3}, {2, 5}}, {{0, 3}, {1, 5}}}, "4", options, mean)
+                .ok());
+        EXPECT_EQ(readBytes(dir.file("stats.csv")), interval ? withInterval : plain);
+    }
+}
+
+// Rows 0.1 to 0.7 put the last grid x of 100 divisions just above 0.7, over the union and
+// over the same range chosen.
+TEST(Statistics, TheLastPointCountsForEveryCurveReachingTheRangesEnd) {
+    for (const MeanOptions &options : {MeanOptions{GridRange::kUnion, true, {}},
+                                       MeanOptions{GridRange::kChosen, true, {}, 0.1f, 0.7f}}) {
+        TempDir dir;
+        MeanCurve mean;
+        ASSERT_TRUE(
+            averageCurves(dir, {{{0.1, 1}, {0.7, 7}}, {{0.1, 2}, {0.4, 2}}}, "100", options, mean)
+                .ok());
+        ASSERT_GT(mean.x.back(), 0.7f);
+        EXPECT_EQ(std::tuple(mean.statistics.back().n, mean.y.back()), std::tuple(1, 7.0));
+        EXPECT_TRUE(std::isnan(mean.statistics.back().sd));
+    }
+}
+
+TEST(Statistics, RefusalsAndFailuresLeaveNoTable) {
+    TempDir dir;
+    const std::string table = dir.file("stats.csv"), refused = statisticsOverwriteText(75);
+    auto writingTo = [](const std::string &path) {
+        return MeanOptions{GridRange::kUnion, false, path};
+    };
+    // The options, the curves, the failure's code and part of its message, and whether the
+    // output file was written; 4 divisions.
+    // clang-format off
+    const std::tuple<MeanOptions, std::vector<Curve>, int, std::string, bool> cases[] = {
+        {writingTo(dir.file("in2.txt")), {kA, kB}, kOutputFailed, refused, false},
+        {writingTo(dir.file("./out.mrg")), {kA, kB}, kOutputFailed, refused, false},
+        {writingTo(table), {kShortC, {{1.75, 0}, {2, 1}}}, kInvalidArgument,
+         "No input file covers x = 1.5, so there is nothing to average there. (5)", false},
+        {{GridRange::kChosen, false, table, -1, 2}, {kA, kB}, kInvalidArgument,
+         "No input file covers x = -1, so", false},
+        {{GridRange::kChosen, false, table, 0, 4}, {kA, kB}, kInvalidArgument,
+         "No input file covers x = 3, so", false},
+        {writingTo(dir.file("none/stats.csv")), {kA, kB}, kPathNotFound, "none/stats.csv", true},
+    };
+    // clang-format on
+    for (const auto &[options, curves, code, message, outputWritten] : cases) {
+        SCOPED_TRACE(options.statisticsPath + " " + message);
+        std::filesystem::remove(dir.file("out.mrg"));
+        MeanCurve mean;
+        const Status status = averageCurves(dir, curves, "4", options, mean);
+        EXPECT_EQ(status.code(), code);
+        EXPECT_NE(status.message().find(message), std::string::npos) << status.message();
+        EXPECT_FALSE(std::filesystem::exists(table));
+        EXPECT_EQ(readBytes(dir.file("out.mrg")).starts_with(kOutputHeader), outputWritten);
+    }
+}
+
+// What a file adds to the sum, taken alone: the same rows, the same ends, on random curves.
+TEST(Statistics, EachValueIsWhatTheCurveAddsToTheMean) {
+    std::mt19937 random(1405);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int run = 0; run < 200; ++run) {
+        Curve rows(1); // entry 0
+        for (int k = pick(1, 12); k > 0; --k)
+            rows.push_back(
+                {pick(-20, 20) * 0.25, std::uniform_real_distribution(-1e3, 1e3)(random)});
+        std::vector<float> gridX;
+        for (float x = -6; x <= 6; x += 0.375f * static_cast<float>(pick(1, 3)))
+            gridX.push_back(x);
+        std::vector<double> sum(gridX.size(), 0.0);
+        addCurveToGrid(rows, gridX, sum);
+        EXPECT_EQ(curveValuesOnGrid(rows, gridX), sum) << "run " << run;
+    }
+}
+
+} // namespace
+} // namespace mergon
