@@ -72,3 +72,8 @@ bench: deps-bench
 
 install: build
 	cmake --install build/release --prefix $(or $(PREFIX),/usr/local)
+
+# Takes docs/main-window.png with the real program under a virtual X server.
+screenshot: build
+	$(call install_missing,xvfb xauth xdotool imagemagick)
+	PROGRAM=$(CURDIR)/build/release/bin/mergon ./docs/screenshot.sh --load

@@ -51,8 +51,8 @@ CurveFile writeOne(const std::string &path, int index, int lines) {
         const double x = x0 + dx * j;
         const double t1 = 25.0 + 3.0 * std::sin(j * 1e-3 + phase) + 0.02 * noise(random);
         const double t2 = 24.5 + 2.0 * std::cos(j * 7e-4 + phase) + 0.02 * noise(random);
-        const double y = 40.0 * std::sin(x / 37.0 + phase) + 5.0 * std::cos(x / 5.3) +
-                         0.05 * noise(random);
+        const double y =
+            40.0 * std::sin(x / 37.0 + phase) + 5.0 * std::cos(x / 5.3) + 0.05 * noise(random);
         std::fprintf(out.get(), "%5d %9.3f %8.3f %8.3f %10.5f %11.6f\r\n", j + 1, 0.5 * j, t1, t2,
                      x, y);
     }

@@ -15,7 +15,7 @@ inline constexpr int kHeaderLines = 3;
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder &) = delete;
@@ -24,7 +24,7 @@ public:
     const std::filesystem::path &path() const { return path_; }
     std::string file(const std::string &name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -37,8 +37,8 @@ struct CurveFile {
 // index, time, two sensor readings, x (column 5, ascending) and y (column 6), CR LF ends.
 // Each file's x range is shifted and stretched a little, so that the common range is
 // narrower than any one file's. The same arguments always give the same bytes.
-std::vector<CurveFile> writeCurveFiles(const std::filesystem::path &folder,
-                                       const std::string &stem, int count, int lines);
+std::vector<CurveFile> writeCurveFiles(const std::filesystem::path &folder, const std::string &stem,
+                                       int count, int lines);
 
 // Peak resident memory of this process (VmHWM) in KiB, or -1 when it cannot be read.
 long peakResidentKiB();

@@ -31,7 +31,7 @@ namespace {
 // Records the longest gap between services of the event loop while it runs: a fast timer
 // can only fire when the loop is serviced, so the gap between its timeouts is that interval.
 class LoopGapMonitor {
-public:
+  public:
     explicit LoopGapMonitor(int intervalMs) {
         timer_.setTimerType(Qt::PreciseTimer);
         timer_.setInterval(intervalMs);
@@ -50,7 +50,7 @@ public:
         return maxGapNs_ / 1e6;
     }
 
-private:
+  private:
     void mark() {
         const qint64 now = clock_.nsecsElapsed();
         maxGapNs_ = std::max(maxGapNs_, now - lastNs_);
@@ -79,8 +79,8 @@ template <typename Command> Measure timed(LoopGapMonitor &monitor, Command comma
 
 long countLines(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
-    return static_cast<long>(std::count(std::istreambuf_iterator<char>(in),
-                                        std::istreambuf_iterator<char>(), '\n'));
+    return static_cast<long>(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
 }
 
 double median(std::vector<double> v) {
@@ -182,8 +182,9 @@ int main(int argc, char **argv) {
         Run run;
         if (!runOnce(files, output, run))
             return 1;
-        std::printf("run %d: add tenth %.1f ms (loop gap %.1f ms), write %.1f ms (loop gap %.1f ms)\n",
-                    r, run.add.ms, run.add.gapMs, run.write.ms, run.write.gapMs);
+        std::printf(
+            "run %d: add tenth %.1f ms (loop gap %.1f ms), write %.1f ms (loop gap %.1f ms)\n", r,
+            run.add.ms, run.add.gapMs, run.write.ms, run.write.gapMs);
         std::fflush(stdout);
         addMs.push_back(run.add.ms);
         addGap.push_back(run.add.gapMs);
@@ -192,10 +193,12 @@ int main(int argc, char **argv) {
     }
     std::printf("RESULT add_tenth %.1f ms\n", median(addMs));
     std::printf("RESULT add_tenth_gap %.1f ms\n", median(addGap));
-    std::printf("RESULT add_tenth_gap_worst %.1f ms\n", *std::max_element(addGap.begin(), addGap.end()));
+    std::printf("RESULT add_tenth_gap_worst %.1f ms\n",
+                *std::max_element(addGap.begin(), addGap.end()));
     std::printf("RESULT write %.1f ms\n", median(writeMs));
     std::printf("RESULT write_gap %.1f ms\n", median(writeGap));
-    std::printf("RESULT write_gap_worst %.1f ms\n", *std::max_element(writeGap.begin(), writeGap.end()));
+    std::printf("RESULT write_gap_worst %.1f ms\n",
+                *std::max_element(writeGap.begin(), writeGap.end()));
     std::printf("RESULT peak_memory %.1f MB\n", peakResidentKiB() / 1024.0);
     return 0;
 }

@@ -48,7 +48,7 @@ inline constexpr std::int64_t kExponentCap = 10'000'000'000'000'000;
 // Recognizes a number one character at a time, keeping its significant digits in a fixed
 // array, so that an item of any length is read without storing it.
 class NumberScan {
-public:
+  public:
     explicit NumberScan(bool keepDigits, char decimalMark = '.')
         : keep_(keepDigits), mark_(decimalMark) {}
 
@@ -115,7 +115,7 @@ public:
     // denormal) or OutOfRange.
     NumberError convert(double &value) const;
 
-private:
+  private:
     enum State : unsigned char { Start, Sign, Int, Point, Frac, ExpMark, ExpSign, ExpDigits, Bad };
 
     void intDigit(int c) {

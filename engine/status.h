@@ -21,7 +21,7 @@ enum FailureCode : int {
 };
 
 class Status {
-public:
+  public:
     Status() = default;
     static Status success() { return {}; }
     static Status failure(int code, std::string message, std::string subject = {}) {
@@ -34,7 +34,7 @@ public:
     // The file the failure is about, when there is one.
     const std::string &subject() const { return subject_; }
 
-private:
+  private:
     Status(int code, std::string message, std::string subject)
         : code_(code), message_(std::move(message)), subject_(std::move(subject)) {}
     int code_ = kOk;

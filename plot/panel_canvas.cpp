@@ -15,8 +15,12 @@ constexpr double kGuard = 1.0e5;
 enum Outside { kLeft = 1, kRight = 2, kAbove = 4, kBelow = 8 };
 
 int outside(double x, double y) {
-    return (x < -kGuard ? kLeft : x > kGuard ? kRight : 0) |
-           (y < -kGuard ? kAbove : y > kGuard ? kBelow : 0);
+    return (x < -kGuard  ? kLeft
+            : x > kGuard ? kRight
+                         : 0) |
+           (y < -kGuard  ? kAbove
+            : y > kGuard ? kBelow
+                         : 0);
 }
 
 // Cohen-Sutherland: cuts the segment to the guard box; false when nothing of it lies inside.
@@ -53,8 +57,8 @@ PlotFrame twipsFrame(QSize size) { return {0, 0, size.width() * 15.0, size.heigh
 } // namespace
 
 PanelCanvas::PanelCanvas(QSize size, qreal devicePixelRatio)
-    : size_(size), image_(size * devicePixelRatio, QImage::Format_RGB32),
-      frame_(twipsFrame(size)), map_(frame_, size.width(), size.height()) {
+    : size_(size), image_(size * devicePixelRatio, QImage::Format_RGB32), frame_(twipsFrame(size)),
+      map_(frame_, size.width(), size.height()) {
     image_.setDevicePixelRatio(devicePixelRatio);
     clear();
 }

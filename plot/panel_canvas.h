@@ -5,8 +5,8 @@
 
 #include <QColor>
 #include <QImage>
-#include <QPointF>
 #include <QPainter>
+#include <QPointF>
 #include <QSize>
 
 #include <memory>
@@ -14,7 +14,7 @@
 namespace mergon {
 
 class PanelCanvas {
-public:
+  public:
     // size in logical pixels; the image holds size * devicePixelRatio device pixels.
     explicit PanelCanvas(QSize size, qreal devicePixelRatio = 1.0);
 
@@ -38,7 +38,7 @@ public:
     // Where user position (x, y) falls, in logical pixels.
     QPointF toPixel(double x, double y) const;
 
-private:
+  private:
     void drawSegment(QPointF from, QPointF to, const QColor &colour);
     // One painter stays open across many segments; it is ended before the image is read.
     QPainter &painter(const QColor &colour);

@@ -27,12 +27,12 @@ PlotFrame drawableFrame(const PlotFrame &frame);
 
 // Maps user coordinates of a drawable frame onto a pixel area of the given size.
 class PixelMap {
-public:
+  public:
     PixelMap(const PlotFrame &frame, double width, double height);
     double toPixelX(double x) const { return (x - left_) * scaleX_; }
     double toPixelY(double y) const { return (y - top_) * scaleY_; }
 
-private:
+  private:
     double left_, top_, scaleX_, scaleY_;
 };
 

@@ -25,10 +25,12 @@ Status readEveryField(TextFile &file, const CurveSettings &settings, std::vector
             else if (v.kind == Field::Kind::TooLarge)
                 status = Status::failure(kTooLarge, "Number too large in " + settings.path);
             if (status.ok() && j == settings.xColumn)
-                fresh[static_cast<size_t>(i)].x = v.value * static_cast<double>(settings.xCoefficient);
+                fresh[static_cast<size_t>(i)].x =
+                    v.value * static_cast<double>(settings.xCoefficient);
             if (status.ok() && j == settings.yColumn)
-                fresh[static_cast<size_t>(i)].y = (v.value * static_cast<double>(settings.yCoefficient)) *
-                                                  static_cast<double>(settings.yWeight);
+                fresh[static_cast<size_t>(i)].y =
+                    (v.value * static_cast<double>(settings.yCoefficient)) *
+                    static_cast<double>(settings.yWeight);
         }
     }
     if (status.ok())

@@ -1,8 +1,8 @@
 #include "workbench/form1.h"
 
 #include "chooser/frm_open_save.h"
-#include "plot/curve_drawing.h"
 #include "engine/commands.h"
+#include "plot/curve_drawing.h"
 #include "ui/fonts.h"
 #include "ui/placement.h"
 
@@ -27,13 +27,13 @@ const QColor kRed(255, 0, 0);
 // Sets a flag for the length of a command, so that clicks delivered during its yields are
 // ignored instead of running a command inside another.
 class CommandGuard {
-public:
+  public:
     explicit CommandGuard(bool &busy) : busy_(busy) { busy_ = true; }
     ~CommandGuard() { busy_ = false; }
     CommandGuard(const CommandGuard &) = delete;
     CommandGuard &operator=(const CommandGuard &) = delete;
 
-private:
+  private:
     bool &busy_;
 };
 
@@ -262,7 +262,7 @@ void Form1::createFileRows() {
 }
 
 void Form1::setTabOrder() {
-    QList<QWidget *> order = {Command2, Command1, Command4, Text4, Text6, Text5,
+    QList<QWidget *> order = {Command2, Command1, Command4, Text4,    Text6,   Text5,
                               Text7,    Text10,   Text3,    Text2[0], Command3};
     for (int i = 1; i <= 10; ++i)
         order.append(Text8[i]);
@@ -398,8 +398,8 @@ void Form1::writeMeanCurve() {
         drawMeanCurve(curve, Picture1->canvas(), [this] { yieldAfterPoint(); });
         Picture1->update();
     };
-    const Status status = writeMean(session_, file_, outputName, Text3->text().toStdString(),
-                                    mean, hooks);
+    const Status status =
+        writeMean(session_, file_, outputName, Text3->text().toStdString(), mean, hooks);
     if (!status.ok())
         return fail(status);
     Text1->setText(QStringLiteral("Finish"));

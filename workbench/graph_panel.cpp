@@ -22,8 +22,7 @@ QSize GraphPanel::drawingSize() {
     return {ui::px(kWidthTwips) - 2 * kBorder, ui::px(kHeightTwips) - 2 * kBorder};
 }
 
-GraphPanel::GraphPanel(QWidget *parent)
-    : QFrame(parent), canvas_(drawingSize(), screenRatio()) {
+GraphPanel::GraphPanel(QWidget *parent) : QFrame(parent), canvas_(drawingSize(), screenRatio()) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kBorder);
     setFixedSize(ui::px(kWidthTwips), ui::px(kHeightTwips));

@@ -10,7 +10,7 @@ namespace mergon {
 
 class GraphPanel : public QFrame {
     Q_OBJECT
-public:
+  public:
     explicit GraphPanel(QWidget *parent = nullptr);
 
     PanelCanvas &canvas() { return canvas_; }
@@ -22,10 +22,10 @@ public:
     // Logical pixel size of the drawing area inside the border.
     static QSize drawingSize();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     PanelCanvas canvas_;
 };
 

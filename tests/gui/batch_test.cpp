@@ -142,9 +142,8 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
                              "10x10x10", " 10x10", "10.5x10"}) {
         Result r = runBatch({A, B, "--plot-size", size});
         EXPECT_EQ(r.exitCode, 2) << size;
-        EXPECT_TRUE(
-            r.err.startsWith("mergon-batch: --plot-size takes WIDTHxHEIGHT, not \"" +
-                             QString::fromUtf8(size) + "\"\n"))
+        EXPECT_TRUE(r.err.startsWith("mergon-batch: --plot-size takes WIDTHxHEIGHT, not \"" +
+                                     QString::fromUtf8(size) + "\"\n"))
             << r.err.toStdString();
     }
     Result help = runBatch({"--help"});
