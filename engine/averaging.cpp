@@ -13,15 +13,6 @@ namespace {
 
 constexpr std::string_view kProbeLine = "Test output";
 
-// The row whose value a grid x beyond every row takes: the largest x, the last one on ties.
-size_t lastRowOfLargestX(const std::vector<Row> &rows) {
-    size_t best = 0;
-    for (size_t k = 1; k < rows.size(); ++k)
-        if (best == 0 || rows[k].x >= rows[best].x)
-            best = k;
-    return best;
-}
-
 // A failure of one file, with a message that names it: the file's own message when that
 // already does, else `what` about the file followed by that message.
 Status naming(const Status &status, const std::string &path, const std::string &what) {
@@ -175,35 +166,17 @@ void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &grid
                     std::vector<double> &gridY) {
     if (rows.size() < 2)
         return; // no data row: nothing to take
-    const size_t rowCount = rows.size() - 1;
-    const size_t beyondAll = lastRowOfLargestX(rows);
-
-    // The first row at or beyond a grid x only moves forward as the grid x grows, so one
-    // sweep finds it for every grid point. Should the grid ever step back, start again.
-    size_t k = 1;
-    double previousX = -std::numeric_limits<double>::infinity();
-    for (size_t j = 0; j < gridX.size(); ++j) {
-        const double gx = gridX[j];
-        if (!(gx >= previousX))
-            k = 1;
-        previousX = gx;
-        while (k <= rowCount && !(rows[k].x >= gx))
-            ++k;
-
+    sweepGrid(rows, gridX, [&](std::size_t j, double gx, GridPlace place) {
         double &sum = gridY[j];
-        if (k > rowCount) {
-            sum += rows[beyondAll].y;
-        } else if (rows[k].x == gx) {
-            sum += rows[k].y;
-        } else if (k == 1) {
-            sum += rows[1].y; // the grid x lies before row 1
-        } else {
-            const Row &before = rows[k - 1];
-            const Row &after = rows[k];
-            const double slope = (after.y - before.y) / (after.x - before.x);
-            sum = (sum + slope * (gx - before.x)) + before.y;
+        if (!place.between) {
+            sum += rows[place.row].y;
+            return;
         }
-    }
+        const Row &before = rows[place.row - 1];
+        const Row &after = rows[place.row];
+        const double slope = (after.y - before.y) / (after.x - before.x);
+        sum = (sum + slope * (gx - before.x)) + before.y;
+    });
 }
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,

@@ -9,7 +9,9 @@
 #include "engine/text_file.h"
 
 #include <array>
+#include <cstddef>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,9 +43,42 @@ Status prepareGrid(Session &session, std::string_view divisionText);
 float gridXAt(float commonXMin, float xStep, int j);
 std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount);
 
-// Adds one file's value at every grid point to gridY, sweeping forward over its rows
-// (rows[0] is the unused entry 0). A grid x before row 1 takes row 1's y; one beyond every
-// row takes the y of the row with the largest x.
+// Where a grid x meets one file's rows (rows[0] is the unused entry 0). A grid x on a row, before
+// row 1 or beyond every row takes the y of `row` (beyond every row: the largest x, the last one
+// on ties); one between two rows lies between rows `row` - 1 and `row`.
+struct GridPlace {
+    std::size_t row;
+    bool between;
+};
+
+// Calls place(j, gridX[j] as a double, GridPlace) for every grid x, sweeping forward over the
+// rows; the file needs at least one data row. The first row at or beyond a grid x only moves
+// forward as the grid x grows, so one sweep finds it for every grid point; should the grid ever
+// step back, the sweep starts again.
+template <typename Place>
+void sweepGrid(const std::vector<Row> &rows, const std::vector<float> &gridX, Place &&place) {
+    const std::size_t rowCount = rows.size() - 1;
+    std::size_t beyondAll = 1;
+    for (std::size_t k = 2; k <= rowCount; ++k)
+        if (rows[k].x >= rows[beyondAll].x)
+            beyondAll = k;
+    std::size_t k = 1;
+    double previousX = -std::numeric_limits<double>::infinity();
+    for (std::size_t j = 0; j < gridX.size(); ++j) {
+        const double gx = gridX[j];
+        if (!(gx >= previousX))
+            k = 1;
+        previousX = gx;
+        while (k <= rowCount && !(rows[k].x >= gx))
+            ++k;
+        if (k > rowCount)
+            place(j, gx, GridPlace{beyondAll, false});
+        else
+            place(j, gx, GridPlace{k, k > 1 && rows[k].x != gx});
+    }
+}
+
+// Adds one file's value at every grid point to gridY (see GridPlace for the rows it takes).
 void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
                     std::vector<double> &gridY);
 

@@ -14,15 +14,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The row whose value a grid x beyond every row takes, as addCurveToGrid picks it.
-size_t lastRowOfLargestX(const std::vector<Row> &rows) {
-    size_t best = 0;
-    for (size_t k = 1; k < rows.size(); ++k)
-        if (best == 0 || rows[k].x >= rows[best].x)
-            best = k;
-    return best;
-}
-
 template <typename Number> void appendShortest(std::string &line, Number value) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value);
@@ -152,28 +143,16 @@ std::vector<double> curveValuesOnGrid(const std::vector<Row> &rows,
     std::vector<double> values(gridX.size(), 0.0);
     if (rows.size() < 2)
         return values; // no data row: the file adds nothing
-    const size_t rowCount = rows.size() - 1;
-    const size_t beyondAll = lastRowOfLargestX(rows);
-    size_t k = 1;
-    double previousX = -std::numeric_limits<double>::infinity();
-    for (size_t j = 0; j < gridX.size(); ++j) {
-        const double gx = gridX[j];
-        if (!(gx >= previousX))
-            k = 1;
-        previousX = gx;
-        while (k <= rowCount && !(rows[k].x >= gx))
-            ++k;
-        if (k > rowCount) {
-            values[j] = rows[beyondAll].y;
-        } else if (rows[k].x == gx || k == 1) {
-            values[j] = rows[k].y;
-        } else {
-            const Row &before = rows[k - 1];
-            const Row &after = rows[k];
-            const double slope = (after.y - before.y) / (after.x - before.x);
-            values[j] = slope * (gx - before.x) + before.y;
+    sweepGrid(rows, gridX, [&](std::size_t j, double gx, GridPlace place) {
+        if (!place.between) {
+            values[j] = rows[place.row].y;
+            return;
         }
-    }
+        const Row &before = rows[place.row - 1];
+        const Row &after = rows[place.row];
+        const double slope = (after.y - before.y) / (after.x - before.x);
+        values[j] = slope * (gx - before.x) + before.y;
+    });
     return values;
 }
 

@@ -15,7 +15,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <gtest/gtest.h>
+
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -250,6 +253,23 @@ inline std::map<std::string, std::uint64_t> fingerprints(const std::vector<std::
         out[path] = hash;
     }
     return out;
+}
+
+// Runs every case that can run here through `run(case, prepared, folder)`, which drives one
+// front end and checks its outcome, and checks that no input changed.
+template <typename Run> void forEachCase(Run &&run) {
+    for (const Case &c : cases()) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const Prepared p = prepare(c, dir);
+        if (!p.skipped.empty()) {
+            std::cout << "skipped \"" << c.what << "\": " << p.skipped << "\n";
+            continue;
+        }
+        const auto before = fingerprints(p.inputs);
+        run(c, p, dir);
+        EXPECT_EQ(fingerprints(p.inputs), before) << "an input changed";
+    }
 }
 
 } // namespace bad_inputs
