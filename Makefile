@@ -43,7 +43,7 @@ test: format-check fuzz test-dev test-asan
 # Every C++ file as the checked-in .clang-format lays it out.
 CXX_FILES = $(shell git ls-files '*.cpp' '*.h')
 format-check: deps-test
-	clang-format --dry-run --Werror $(CXX_FILES)
+	@clang-format --dry-run --Werror $(CXX_FILES) && echo "format check: every C++ file is formatted"
 format: deps-test
 	clang-format -i $(CXX_FILES)
 
