@@ -115,6 +115,7 @@ printf '%-54s %s\n' \
     "window: Write to File, 32767 divisions, drawn (wall)" "$(result write) ms  goal < 1500 ms" \
     "window: longest event-loop gap while writing" "$(result write_gap) ms, worst run $(result write_gap_worst) ms  goal <= 50 ms" \
     "window: peak memory (VmHWM)" "$(result peak_memory) MB  goal < 150 MB" \
+    "peak memory growth adding a 96 MB file of 16 MB items" "$(result huge_items_memory_growth) MB  goal < 8 MB" \
     "mergon-batch, 10 limit files, whole process" "$(result batch_process) ms  [$(result batch_process_wall) ms]" \
     "numpy peer, same files, whole process" "$(result peer_process) ms  [$(result peer_process_wall) ms]" \
     "ratio numpy / mergon-batch (median of turns)" "$(result peer_ratio) x  [$(result peer_ratio_wall) x]  goal >= 4 x"
@@ -128,6 +129,7 @@ goal window-write "$(result write)" s "<" 1.5 1000
 goal event-loop-gap-add "$(result add_tenth_gap)" ms "<=" 50
 goal event-loop-gap-write "$(result write_gap)" ms "<=" 50
 goal memory "$(result peak_memory)" MB "<" 150
+goal memory-huge-items "$(result huge_items_memory_growth)" MB "<" 8
 goal batch-vs-numpy "$(result peer_ratio$sfx)" x ">=" 4
 printf '%s\n' "${targets[@]}"
 exit "$failed"
