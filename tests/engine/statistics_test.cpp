@@ -12,20 +12,12 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace mergon {
 namespace {
-
-std::string readBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 using Curve = std::vector<Row>;
 
@@ -222,24 +214,6 @@ TEST(Statistics, RefusalsAndFailuresLeaveNoTable) {
         EXPECT_NE(status.message().find(message), std::string::npos) << status.message();
         EXPECT_FALSE(std::filesystem::exists(table));
         EXPECT_EQ(readBytes(dir.file("out.mrg")).starts_with(kOutputHeader), outputWritten);
-    }
-}
-
-// What a file adds to the sum, taken alone: the same rows, the same ends, on random curves.
-TEST(Statistics, EachValueIsWhatTheCurveAddsToTheMean) {
-    std::mt19937 random(1405);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    for (int run = 0; run < 200; ++run) {
-        Curve rows(1); // entry 0
-        for (int k = pick(1, 12); k > 0; --k)
-            rows.push_back(
-                {pick(-20, 20) * 0.25, std::uniform_real_distribution(-1e3, 1e3)(random)});
-        std::vector<float> gridX;
-        for (float x = -6; x <= 6; x += 0.375f * static_cast<float>(pick(1, 3)))
-            gridX.push_back(x);
-        std::vector<double> sum(gridX.size(), 0.0);
-        addCurveToGrid(rows, gridX, sum);
-        EXPECT_EQ(curveValuesOnGrid(rows, gridX), sum) << "run " << run;
     }
 }
 
