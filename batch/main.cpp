@@ -3,12 +3,13 @@
 
 #include "batch/picture.h"
 #include "engine/commands.h"
-#include "engine/number_scan.h"
+#include "engine/messages.h"
+#include "engine/option_value.h"
+#include "engine/reader.h"
 #include "engine/setting_value.h"
 #include "plot/figure_kinds.h"
 
 #include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -42,7 +43,10 @@ const char *const kUsage =
     "--decimal-comma reads numbers with a decimal comma, fields then separated by blanks,\n"
     "tabs and semicolons; --decimal-point switches back. --separator chooses the punctuation\n"
     "between fields. --x-name and --y-name take a column by its name on the last header line\n"
-    "(a name with blanks in double quotes there). Option values always have a decimal point.\n";
+    "(a name with blanks in double quotes there). Option values are numbers as the input\n"
+    "files write them, the whole value and nothing else, with a decimal point (after\n"
+    "--decimal-comma, a comma or a point); columns, skip lines and divisions whole numbers.\n"
+    "A failed run changes no file: every output is replaced only once all are written.\n";
 
 // What --help adds to the usage.
 const char *const kOptionHelp =
@@ -134,16 +138,36 @@ bool parsePlotSize(std::string_view text, int &width, int &height) {
     return true;
 }
 
-// A number in the input files' grammar, all of `text`; an infinity beyond the double range.
-std::optional<double> wholeNumber(std::string_view text) {
-    double value = 0;
-    const char *end = text.data() + text.size();
-    const NumberScanResult scanned = scanNumber(text.data(), end, value);
-    if (scanned.ptr != end || scanned.error == NumberError::NotANumber)
-        return std::nullopt;
-    if (scanned.error == NumberError::OutOfRange)
-        return text.starts_with('-') ? -HUGE_VAL : HUGE_VAL;
-    return value;
+// The per-file options with a number: the least and most a count may be, or none for any
+// number (a coefficient or weight beyond the float range fails at the addition, code 6).
+struct NumberLimits {
+    bool count = false;
+    int least = 0, most = 0;
+};
+const std::map<std::string, NumberLimits> kNumberLimits = {
+    {"--x-column", {true, 1, kMaxCount}},
+    {"--y-column", {true, 1, kMaxCount}},
+    {"--skip-lines", {true, 0, kMaxCount}},
+    {"--x-coefficient", {}},
+    {"--y-coefficient", {}},
+    {"--weight", {}},
+};
+
+std::string countRange(int least, int most) {
+    return "a whole number from " + std::to_string(least) + " to " + std::to_string(most);
+}
+
+// The text of a number option, checked strictly, as the engine's setting reader takes it.
+std::string numberValue(const std::string &option, const std::string &text, char decimalMark) {
+    const NumberLimits limits = kNumberLimits.at(option);
+    if (limits.count) {
+        if (!optionCount(text, limits.least, limits.most, decimalMark))
+            throw UsageError{option + " takes " + countRange(limits.least, limits.most) +
+                             ", not \"" + text + "\""};
+    } else if (!optionNumber(text, decimalMark)) {
+        throw UsageError{option + " takes a number, not \"" + text + "\""};
+    }
+    return withDecimalPoint(text);
 }
 
 // The value of a choice option among its named values.
@@ -161,7 +185,7 @@ Value choice(const std::string &option, const std::string &text,
 }
 
 // --range: common, union, or FROM:TO, whose ends are compared before they are rounded.
-void parseRange(const std::string &text, Options &o) {
+void parseRange(const std::string &text, char decimalMark, Options &o) {
     const size_t colon = text.find(':');
     if (colon == std::string::npos) {
         o.range = choice<GridRange>("--range", text,
@@ -169,8 +193,10 @@ void parseRange(const std::string &text, Options &o) {
                                     "|FROM:TO");
         return;
     }
-    const std::optional<double> from = wholeNumber(std::string_view(text).substr(0, colon));
-    const std::optional<double> to = wholeNumber(std::string_view(text).substr(colon + 1));
+    const std::optional<double> from =
+        optionNumber(std::string_view(text).substr(0, colon), decimalMark);
+    const std::optional<double> to =
+        optionNumber(std::string_view(text).substr(colon + 1), decimalMark);
     if (!from || !to)
         throw UsageError{"--range FROM:TO takes two numbers, not \"" + text + "\""};
     const std::optional<float> low = toFloat(*from), high = toFloat(*to);
@@ -252,6 +278,8 @@ Options parse(int argc, char **argv) {
         } else if (auto option = kFileOptions.find(arg); option != kFileOptions.end()) {
             std::string &setting = sticky.*(option->second.setting);
             setting = takeValue();
+            if (kNumberLimits.contains(arg))
+                setting = numberValue(arg, setting, rules.decimalMark);
             if (option->second.replaces)
                 sticky.*(option->second.replaces) = "";
             if (setting.empty() && arg.ends_with("-name"))
@@ -267,15 +295,19 @@ Options parse(int argc, char **argv) {
             rules.separator = separator == "semicolon" ? ';' : ',';
         } else if (arg == "--divisions") {
             o.divisions = takeValue();
+            if (!optionCount(o.divisions, 1, kMaxCount, rules.decimalMark))
+                throw UsageError{"--divisions takes " + countRange(1, kMaxCount) + ", not \"" +
+                                 o.divisions + "\""};
+            o.divisions = withDecimalPoint(o.divisions);
         } else if (arg == "--output") {
             o.output = takeValue();
         } else if (arg == "--statistics") {
             o.statistics = takeValue();
         } else if (arg == "--range") {
-            parseRange(takeValue(), o);
+            parseRange(takeValue(), rules.decimalMark, o);
         } else if (arg == "--confidence") {
             const std::string level = takeValue();
-            o.confidence = wholeNumber(level);
+            o.confidence = optionNumber(level, rules.decimalMark);
             if (!o.confidence || !(*o.confidence > 0 && *o.confidence < 1))
                 throw UsageError{"--confidence takes a level between 0 and 1 such as 0.95, not \"" +
                                  level + "\""};
@@ -329,7 +361,43 @@ int fail(const Status &status) {
     return 1;
 }
 
+// The same file may be named twice on purpose (to weigh it twice), but more often by mistake.
+void warnAboutRepeatedInputs(const Options &o) {
+    for (size_t i = 1; i < o.files.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (namesSameFile(o.files[i].path, o.files[j].path)) {
+                std::cerr << "mergon-batch: warning: " << o.files[i].path
+                          << " is named more than once; it counts each time\n";
+                break;
+            }
+}
+
+// Checks that the picture goes to a file of its own and makes its new file in `outputs`, before
+// anything is written.
+Status prepareFigure(const Session &s, const Options &o, const std::string &output,
+                     PendingOutputs &outputs) {
+    const std::string plot = fullPath(*o.plot);
+    if (isInputFile(s, plot) || namesSameFile(plot, output) ||
+        (o.statistics && namesSameFile(plot, fullPath(*o.statistics))))
+        return Status::failure(kOutputFailed, figureOverwriteText(kOutputFailed), *o.plot);
+    const Status status = outputs.add(plot, InPlace::kRefused);
+    if (!status.ok())
+        return Status::failure(status.code(), probeFailureText(status.code()), *o.plot);
+    return status;
+}
+
+// Draws the picture into its new file; a failure names the picture as given.
+Status drawFigure(const Session &s, const RowsBySlot &kept, const MeanCurve &mean, const Options &o,
+                  const ReplacedFile &figure) {
+    const Status status = writePicture({&s, &kept, &mean, figure.newPath(), o.plotFormat, o.paper,
+                                        o.band, o.plotWidth, o.plotHeight});
+    if (status.ok() || status.subject() != figure.newPath())
+        return status;
+    return Status::failure(status.code(), status.message(), *o.plot);
+}
+
 int run(const Options &o) {
+    warnAboutRepeatedInputs(o);
     Session s;
     TextFile file(TextFile::Reading::Whole);
     RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
@@ -375,17 +443,27 @@ int run(const Options &o) {
     options.intervalInTable = o.confidence.has_value();
     if (o.statistics)
         options.statisticsPath = fullPath(*o.statistics);
-    Status status = writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean,
-                              hooks, options, {&kept});
-    if (!status.ok())
-        return fail(status);
-
+    // Every output is checked and written to a new file first; they replace the old outputs
+    // together once all are written.
+    const std::string output = o.output.value_or(s.outputFileName);
+    PendingOutputs outputs;
+    const ReplacedFile *figure = nullptr;
     if (o.plot) {
-        status = writePicture(
-            {&s, &kept, &mean, *o.plot, o.plotFormat, o.paper, o.band, o.plotWidth, o.plotHeight});
+        const Status status = prepareFigure(s, o, output, outputs);
         if (!status.ok())
             return fail(status);
+        figure = &outputs.back();
     }
+    Status status =
+        writeMean(s, file, output, o.divisions, mean, hooks, options, {&kept}, &outputs);
+    if (status.ok() && figure)
+        status = drawFigure(s, kept, mean, o, *figure);
+    if (!status.ok())
+        return fail(status);
+    status = outputs.commit();
+    if (!status.ok())
+        return fail(Status::failure(status.code(), failureText(status.message(), status.code()),
+                                    status.subject()));
     return 0;
 }
 

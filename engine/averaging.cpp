@@ -11,8 +11,6 @@ namespace mergon {
 
 namespace {
 
-constexpr std::string_view kProbeLine = "Test output";
-
 // A failure of one file, with a message that names it: the file's own message when that
 // already does, else `what` about the file followed by that message.
 Status naming(const Status &status, const std::string &path, const std::string &what) {
@@ -103,17 +101,6 @@ Status finishStatistics(const std::vector<RunningStatistics> &spread, double con
 }
 
 } // namespace
-
-Status probeOutput(TextFile &file, const std::string &path) {
-    Status status = file.openForWriting(path);
-    if (status.ok())
-        status = file.writeLine(kProbeLine);
-    if (status.ok())
-        status = file.close();
-    if (!status.ok())
-        file.closeAll();
-    return status;
-}
 
 void narrowCommonRange(Session &session) {
     for (int i = 1; i <= session.fileCount; ++i) {
@@ -230,8 +217,8 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
     return computeMeanCurve(file, session, out, {});
 }
 
-Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve) {
-    Status status = file.openForWriting(path);
+Status writeOutputFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve) {
+    Status status = file.openForWriting(output);
     if (status.ok())
         status = file.writeLine(kOutputHeader);
     if (status.ok())
@@ -240,7 +227,7 @@ Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve 
         status = file.close();
     if (!status.ok()) {
         file.closeAll();
-        return naming(status, path, "Could not write the output file");
+        return naming(status, output.path(), "Could not write the output file");
     }
     return status;
 }

@@ -26,10 +26,6 @@ struct MeanCurve {
     std::vector<PointStatistics> statistics;
 };
 
-// Writes "Test output" to the output file and closes it: codes kPermissionDenied,
-// kPathNotFound or kOutputFailed on failure.
-Status probeOutput(TextFile &file, const std::string &path);
-
 // Narrows the common range by every loaded file's extent; the range only ever shrinks.
 void narrowCommonRange(Session &session);
 
@@ -101,7 +97,7 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
                         const std::function<void()> &afterFile, const MeanOptions &options,
                         const RowsBySlot *kept = nullptr);
 
-// The header and one line per grid point, CR LF after each.
-Status writeOutputFile(TextFile &file, const std::string &path, const MeanCurve &curve);
+// The header and one line per grid point, CR LF after each, as the new content of `output`.
+Status writeOutputFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve);
 
 } // namespace mergon

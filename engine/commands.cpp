@@ -13,7 +13,9 @@ Status failed(TextFile &file, int code, std::string text, std::string subject) {
     return Status::failure(code, std::move(text), std::move(subject));
 }
 
-bool sameFile(const std::string &a, const std::string &b) {
+} // namespace
+
+bool namesSameFile(const std::string &a, const std::string &b) {
     namespace fs = std::filesystem;
     std::error_code error;
     if (fs::equivalent(a, b, error))
@@ -25,8 +27,6 @@ bool sameFile(const std::string &a, const std::string &b) {
     const fs::path right = fs::weakly_canonical(fs::absolute(b, error), error);
     return !error && left == right;
 }
-
-} // namespace
 
 int takeNextSlot(Session &session) {
     session.fileCount = static_cast<int16_t>(session.fileCount + 1);
@@ -68,24 +68,36 @@ Status addInputFile(Session &s, TextFile &file, const std::string &path, const S
 
 bool isInputFile(const Session &s, const std::string &path) {
     for (int i = 1; i <= s.fileCount; ++i)
-        if (sameFile(path, s.fileNames[static_cast<size_t>(i)]))
+        if (namesSameFile(path, s.fileNames[static_cast<size_t>(i)]))
             return true;
     return false;
 }
 
 Status writeMean(Session &s, TextFile &file, const std::string &outputName,
                  std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks,
-                 const MeanOptions &options, const MeanSource &source) {
+                 const MeanOptions &options, const MeanSource &source, PendingOutputs *deferred) {
     s.outputFileName = outputName;
     if (isInputFile(s, outputName))
         return failed(file, kOutputFailed, outputIsInputText(kOutputFailed), outputName);
     const std::string &statisticsPath = options.statisticsPath;
     if (!statisticsPath.empty() &&
-        (isInputFile(s, statisticsPath) || sameFile(statisticsPath, outputName)))
+        (isInputFile(s, statisticsPath) || namesSameFile(statisticsPath, outputName)))
         return failed(file, kOutputFailed, statisticsOverwriteText(kOutputFailed), statisticsPath);
-    Status status = probeOutput(file, outputName);
+
+    // Each output is checked, and gets its new file, before anything is computed.
+    PendingOutputs own;
+    PendingOutputs &outputs = deferred ? *deferred : own;
+    Status status = outputs.add(outputName);
     if (!status.ok())
         return failed(file, status.code(), probeFailureText(status.code()), outputName);
+    ReplacedFile &table = outputs.back();
+    ReplacedFile *statistics = nullptr;
+    if (!statisticsPath.empty()) {
+        status = outputs.add(statisticsPath);
+        if (!status.ok())
+            return failed(file, status.code(), probeFailureText(status.code()), statisticsPath);
+        statistics = &outputs.back();
+    }
 
     narrowCommonRange(s);
     status = prepareGridOver(s, options, divisionText);
@@ -93,7 +105,7 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
         return failed(file, status.code(), failureText(status.message(), status.code()), {});
 
     MeanOptions computing = options;
-    computing.statistics = options.statistics || !statisticsPath.empty();
+    computing.statistics = options.statistics || statistics != nullptr;
     status = source.way
                  ? source.way(file, s, mean)
                  : computeMeanCurve(file, s, mean, hooks.afterFile, computing, source.keptRows);
@@ -103,15 +115,17 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
     if (hooks.beforeWriting)
         hooks.beforeWriting(mean);
 
-    status = writeOutputFile(file, outputName, mean);
+    status = writeOutputFile(file, table, mean);
+    if (status.ok() && statistics) {
+        status = writeStatisticsFile(file, *statistics, mean, options.intervalInTable);
+        if (!status.ok())
+            status = Status::failure(status.code(), status.message(), statisticsPath);
+    }
+    if (status.ok() && !deferred)
+        status = outputs.commit();
     if (!status.ok())
         return failed(file, status.code(), failureText(status.message(), status.code()),
-                      outputName);
-    if (!statisticsPath.empty())
-        status = writeStatisticsFile(file, statisticsPath, mean, options.intervalInTable);
-    if (!status.ok())
-        return failed(file, status.code(), failureText(status.message(), status.code()),
-                      statisticsPath);
+                      status.subject().empty() ? outputName : status.subject());
     return status;
 }
 

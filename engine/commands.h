@@ -7,6 +7,7 @@
 #include "engine/averaging.h"
 #include "engine/input_files.h"
 #include "engine/reader.h"
+#include "engine/replaced_file.h"
 #include "engine/session.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
@@ -55,11 +56,19 @@ struct MeanSource {
 // that the output is none of the inputs, probes it, narrows the common range, prepares the
 // grid, computes the mean and writes the output file. `mean` gets the curve. `options` may
 // take the union or a chosen range instead and ask for the statistics (with confidence
-// intervals), which are written after the output file when they have a path (that may be
+// intervals), which are written beside the output file when they have a path (that may be
 // neither an input nor the output). `source` says where the curves come from.
+// Every output is replaced whole, and only once all are written: a failure changes no file.
+// With `deferred`, the outputs join that group instead and are left for the caller to commit
+// with outputs of its own.
 Status writeMean(Session &session, TextFile &file, const std::string &outputName,
                  std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks = {},
-                 const MeanOptions &options = {}, const MeanSource &source = {});
+                 const MeanOptions &options = {}, const MeanSource &source = {},
+                 PendingOutputs *deferred = nullptr);
+
+// True when the two paths name the same file, after resolving links and relative paths;
+// neither needs to exist.
+bool namesSameFile(const std::string &a, const std::string &b);
 
 // True when `path` names the same file as one of the loaded input files, after resolving
 // links and relative paths.

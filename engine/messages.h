@@ -11,7 +11,7 @@ inline std::string additionFailureText(int code) {
            std::to_string(code) + ")";
 }
 
-// "Write to File" could not write its test line to the output file.
+// "Write to File" found that the output file cannot be replaced.
 inline std::string probeFailureText(int code) {
     return "This output data file has been opened by another application. (" +
            std::to_string(code) + ")";
@@ -26,6 +26,13 @@ inline std::string outputIsInputText(int code) {
 // The statistics table was to be written over an input file or the output file.
 inline std::string statisticsOverwriteText(int code) {
     return "The statistics file is one of the input files or the output file; choose another "
+           "name for it. (" +
+           std::to_string(code) + ")";
+}
+
+// The picture was to be drawn over an input file or another output.
+inline std::string figureOverwriteText(int code) {
+    return "The picture file is one of the input files or another output file; choose another "
            "name for it. (" +
            std::to_string(code) + ")";
 }

@@ -186,9 +186,9 @@ std::string statisticsLine(int64_t number, float x, double mean, const PointStat
     return line;
 }
 
-Status writeStatisticsFile(TextFile &file, const std::string &path, const MeanCurve &curve,
+Status writeStatisticsFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve,
                            bool withInterval) {
-    Status status = file.openForWriting(path);
+    Status status = file.openForWriting(output);
     if (status.ok())
         status = file.writeLine(std::string(kStatisticsHeader) +
                                 std::string(withInterval ? kIntervalHeader : ""));

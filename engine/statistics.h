@@ -101,8 +101,8 @@ std::string statisticsLine(int64_t number, float x, double mean, const PointStat
 inline constexpr std::string_view kStatisticsHeader = "number,x,mean,sd,se,n,min,max";
 inline constexpr std::string_view kIntervalHeader = ",ci_low,ci_high";
 
-// The header and one line per grid point, CR LF after each.
-Status writeStatisticsFile(TextFile &file, const std::string &path, const MeanCurve &curve,
+// The header and one line per grid point, CR LF after each, as the new content of `output`.
+Status writeStatisticsFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve,
                            bool withInterval = false);
 
 } // namespace mergon

@@ -41,20 +41,6 @@ Field::Kind fieldKind(NumberError error) {
     return Field::Kind::NonNumeric;
 }
 
-int writeCode(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return kPermissionDenied;
-    case ENOENT:
-    case ENOTDIR:
-        return kPathNotFound;
-    default:
-        return kOutputFailed;
-    }
-}
-
 // An input file that cannot be opened: missing, not to be read, or anything else.
 Status openFailure(const std::string &path, int error) {
     switch (error) {
@@ -517,16 +503,16 @@ Status TextFile::notReading() const {
 }
 
 Status TextFile::writeFailure(int error, const char *what) const {
-    return Status::failure(writeCode(error), std::string("Cannot ") + what + " " + path_ + ": " +
-                                                 std::strerror(error));
+    return Status::failure(writeFailureCode(error), std::string("Cannot ") + what + " " + path_ +
+                                                        ": " + std::strerror(error));
 }
 
-Status TextFile::openForWriting(const std::string &path) {
+Status TextFile::openForWriting(ReplacedFile &output) {
     closeAll();
     dropHeldFile();
-    path_ = path;
+    path_ = output.path();
     errno = 0;
-    std::FILE *file = std::fopen(path.c_str(), "wb");
+    std::FILE *file = output.openStream();
     if (!file)
         return writeFailure(errno != 0 ? errno : EIO, "create");
     file_ = file;

@@ -3,6 +3,7 @@
 // Reading streams through a fixed buffer, so memory does not grow with the file or a line.
 
 #include "engine/reading_rules.h"
+#include "engine/replaced_file.h"
 #include "engine/status.h"
 
 #include <cstddef>
@@ -104,8 +105,8 @@ class TextFile {
     std::int64_t lineEndsRead() const { return lineEnds_; }
     bool atLineStart() const { return atLineStart_; }
 
-    // Creates or empties the file and opens it for writing.
-    Status openForWriting(const std::string &path);
+    // Opens the new content of `output` for writing; messages name the output.
+    Status openForWriting(ReplacedFile &output);
     // Writes `text` followed by CR LF.
     Status writeLine(std::string_view text);
     // Writes `text` as it stands (lines that bring their own ends).
