@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <algorithm>
 #include <array>
 #include <cfloat>
@@ -133,10 +137,10 @@ TEST(WriteMean, HundredDivisionsOverTheCommonRangeTwice) {
     EXPECT_TRUE(bytes.ends_with("\r\n 101           8             24 \r\n")) << bytes;
     ASSERT_TRUE(writeMean(s, file, out, "100", curve).ok());
     EXPECT_EQ(readBytes(out), bytes) << "a second run over the same files";
-    // A read failure leaves the output file holding only the test line.
+    // A read failure leaves the output file as it was.
     std::ofstream(dir.file("narrow.txt")) << "1 2 3 4 0 6\r\n"; // shrunk after it was measured
     EXPECT_EQ(writeMean(s, file, out, "100", curve).code(), kPastEnd);
-    EXPECT_EQ(readBytes(out), "Test output\r\n");
+    EXPECT_EQ(readBytes(out), bytes);
 }
 
 TEST(WriteMean, MatchesTheGoldenFile) {
@@ -153,27 +157,30 @@ TEST(WriteMean, MatchesTheGoldenFile) {
                  std::string(MERGON_TEST_DATA) + "/golden/mean_of_two_curves.txt");
 }
 
-// The device fills up after the probe: the table, bigger than any buffer, fails on its way
-// out, and the command says so with its code and the output's name.
-TEST(WriteMean, ADeviceThatFillsUpAfterTheProbeFailsTheCommand) {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+// The table cannot be written whole (a file size limit stands in for a full disk): the command
+// fails with its code and the output's name, the earlier output stays and no new file is left.
+TEST(WriteMean, ATableThatCannotBeWrittenWholeChangesNoFile) {
     TempDir dir;
     Session s;
     addCurve(s, dir.file("a"), {{0, 0}, {1, 1}});
     addCurve(s, dir.file("b"), {{0, 1}, {1, 2}});
-    const std::string out = dir.file("out.mrg");
-    WriteHooks hooks;
-    hooks.beforeWriting = [&](const MeanCurve &) {
-        std::filesystem::remove(out);
-        std::filesystem::create_symlink("/dev/full", out);
-    };
+    const std::string out = dir.write("out.mrg", "an earlier result\r\n");
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     TextFile file;
     MeanCurve curve;
-    const Status status = writeMean(s, file, out, "32767", curve, hooks);
-    EXPECT_EQ(std::tuple(status.code(), status.message(), status.subject(), file.isOpen()),
-              std::tuple(kOutputFailed, "Cannot write " + out + ": No space left on device (75)",
-                         out, false));
+    const Status status = writeMean(s, file, out, "32767", curve); // about 1.5 MB
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedSignal);
+    EXPECT_EQ(
+        std::tuple(status.code(), status.message(), status.subject(), file.isOpen()),
+        std::tuple(kOutputFailed, "Cannot write " + out + ": File too large (75)", out, false));
+    EXPECT_EQ(readBytes(out), "an earlier result\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 3);
 }
 
 TEST(MeanCurveEquivalence, FastWayEqualsTheReferenceWayOnRandomInputs) {

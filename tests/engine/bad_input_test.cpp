@@ -1,4 +1,5 @@
-// Bad inputs through the two commands: each gives its message and code, and no input changes.
+// Bad inputs through the two commands: each gives its message and code, no input changes, and
+// a failure changes no file.
 #include "bad_inputs.h"
 
 #include "engine/commands.h"
@@ -22,9 +23,10 @@ struct InFolder {
     std::filesystem::path saved = std::filesystem::current_path();
 };
 
-TEST(BadInputs, EachGivesItsMessageAndCodeAndNoInputChanges) {
+TEST(BadInputs, EachGivesItsMessageAndCodeAndAFailureChangesNoFile) {
     bad_inputs::forEachCase(
         [](const bad_inputs::Case &c, const bad_inputs::Prepared &p, const TempDir &dir) {
+            bad_inputs::Unprivileged unprivileged(c.unprivileged());
             InFolder inFolder(dir.root);
 
             Session s;
@@ -39,9 +41,12 @@ TEST(BadInputs, EachGivesItsMessageAndCodeAndNoInputChanges) {
                     failingInput = static_cast<int>(i) + 1;
             }
             MeanCurve mean;
+            MeanOptions options;
+            if (!c.statistics.empty())
+                options.statisticsPath = dir.file(c.statistics);
             if (status.ok())
                 status = writeMean(s, file, c.output.empty() ? s.outputFileName : c.output,
-                                   c.divisions, mean);
+                                   c.divisions, mean, {}, options);
 
             EXPECT_EQ(std::tuple(failingInput, status.code(), status.message(), status.subject()),
                       std::tuple(c.failingInput, c.code, c.code == 0 ? "" : c.expected, p.subject));
@@ -49,7 +54,8 @@ TEST(BadInputs, EachGivesItsMessageAndCodeAndNoInputChanges) {
             if (c.code == 0) {
                 EXPECT_EQ(readBytes(dir.file(c.output)), c.expected);
             }
-        });
+        },
+        false);
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 // Inputs that real instruments and careless hands produce, each with the outcome the program
 // must give: which step fails, its message and code, and what the message is about. The
 // engine test runs them through the two commands, the batch test through mergon-batch; in
-// both, no input file may change.
+// both, no input file may change, and a failure leaves every output as it was (earlier
+// results byte for byte) and no new file in the folder.
 
 #include "engine/input_files.h"
 #include "temp_dir.h"
@@ -17,9 +18,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,6 +40,13 @@ enum class Make {
     AsIs,       // `name` is an absolute path that exists already (a device)
 };
 
+// What stands where the outputs go before the run.
+enum class Earlier {
+    Result,   // an earlier output (and statistics table and picture), where its folder exists
+    None,     // nothing
+    ReadOnly, // an earlier output that may not be written
+};
+
 struct Input {
     std::string name; // in the test folder, unless AsIs
     std::string text;
@@ -47,14 +57,31 @@ struct Input {
 struct Case {
     const char *what;
     std::vector<Input> inputs;
-    std::string output;       // as typed, relative to the test folder; "" takes the derived name
-    std::string outputLinkTo; // when set, the output is first made a symbolic link to this input
+    std::string output = {}; // as typed, relative to the test folder; "" takes the derived name
+    std::string outputLinkTo = {}; // when set, the output is first a link to this file
     std::string divisions = "100";
-    int failingInput = 0; // the input whose addition fails; 0 when all are added
-    int code = 0;         // 0: the mean is written
-    std::string subject;  // what the failure names: "{input}", a path with "{dir}", or nothing
-    std::string expected; // the failure's text; on success, the whole output file
+    int failingInput = 0;      // the input whose addition fails; 0 when all are added
+    int code = 0;              // 0: the mean is written
+    std::string subject = {};  // what the failure names: "{input}", a path with "{dir}", or nothing
+    std::string expected = {}; // the failure's text; on success, the whole output file
+    std::string usage = {};    // when set, mergon-batch refuses its options so (exit status 2)
+    std::string statistics = {}; // the statistics table's path, relative to the test folder
+    std::string plot = {};       // the picture's path (mergon-batch only)
+    Earlier earlier = Earlier::Result;
+    bool closedFolder = false; // the test folder takes no new file
+
+    // Permission bits only bind a user without the rights of root.
+    bool unprivileged() const { return closedFolder || earlier == Earlier::ReadOnly; }
 };
+
+inline Case withUsage(Case c, std::string usage) {
+    c.usage = std::move(usage);
+    return c;
+}
+
+inline const std::string kEarlierOutput = "an earlier result\r\n";
+inline const std::string kEarlierTable = "number,x,mean\r\n1,2,3\r\n";
+inline const std::string kEarlierPicture = "an earlier picture";
 
 // Three header lines, then one line per point with x in field 5 and y in field 6.
 inline std::string curve(const std::vector<std::pair<std::string, std::string>> &points) {
@@ -78,6 +105,9 @@ inline const std::string kDivisions =
     "The number of divisions must be a whole number from 1 to 32767. (5)";
 inline const std::string kDivisionsOutOfRange =
     "The number of divisions is out of range: it must be a whole number from 1 to 32767. (6)";
+inline std::string divisionsUsage(const std::string &text) {
+    return "--divisions takes a whole number from 1 to 32767, not \"" + text + "\"";
+}
 
 inline const std::vector<Case> &cases() {
     using mergon::SettingTexts;
@@ -110,6 +140,12 @@ inline const std::vector<Case> &cases() {
     const std::string gridTooWide =
         "The grid over the common x range goes beyond the range of single-precision numbers. (6)";
     const std::string table = " Number        X-axis        Y-axis\r\n";
+    const std::string threeDivisions = table + " 1             0             1 \r\n"
+                                               " 2             1             2 \r\n"
+                                               " 3             2             3 \r\n"
+                                               " 4             3             4 \r\n";
+    const std::string kPictureOverwrite = "The picture file is one of the input files or another "
+                                          "output file; choose another name for it. (75)";
     // clang-format off
     static const std::vector<Case> all = {
         addition("missing file", second("", Make::Missing), 53),
@@ -140,13 +176,43 @@ inline const std::vector<Case> &cases() {
         // Not to be written by anyone: a kernel attribute file.
         writing("a read-only output", {a, b}, "/sys/kernel/notes", "100", 70, "/sys/kernel/notes",
                 probed(70)),
-        writing("0 divisions", {a, b}, "out.mrg", "0", 5, "", kDivisions),
-        writing("-1 divisions", {a, b}, "out.mrg", "-1", 5, "", kDivisions),
-        writing("divisions not a number", {a, b}, "out.mrg", "abc", 5, "", kDivisions),
-        writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange),
-        writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
+        // The window reads the division count leniently, mergon-batch refuses it at once.
+        withUsage(writing("0 divisions", {a, b}, "out.mrg", "0", 5, "", kDivisions), divisionsUsage("0")),
+        withUsage(writing("-1 divisions", {a, b}, "out.mrg", "-1", 5, "", kDivisions), divisionsUsage("-1")),
+        withUsage(writing("divisions not a number", {a, b}, "out.mrg", "abc", 5, "", kDivisions),
+                  divisionsUsage("abc")),
+        withUsage(writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange),
+                  divisionsUsage("40000")),
+        withUsage(writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
+                  divisionsUsage("-40000")),
         writing("no common range", {a, second(curve({{"5", "1"}, {"8", "2"}}))}, "out.mrg", "100", 5, "",
                 noRange),
+        {.what = "no common range, with a statistics table", .inputs = {a, second(curve({{"5", "1"}, {"8", "2"}}))},
+         .output = "out.mrg", .code = 5, .expected = noRange, .statistics = "out.csv"},
+        // A link is followed: its target gets the new content, and stays where it is.
+        writing("an output behind a link", {a, b}, "link.mrg", "3", 0, "", threeDivisions, "kept/target.mrg"),
+        writing("no common range, the output behind a link", {a, second(curve({{"5", "1"}, {"8", "2"}}))},
+                "link.mrg", "100", 5, "", noRange, "kept/target.mrg"),
+        {.what = "a read-only output", .inputs = {a, b}, .output = "out.mrg", .code = 70,
+         .subject = "out.mrg", .expected = probed(70), .earlier = Earlier::ReadOnly},
+        {.what = "a read-only output beside a statistics table", .inputs = {a, b}, .output = "out.mrg",
+         .code = 70, .subject = "out.mrg", .expected = probed(70), .statistics = "out.csv",
+         .earlier = Earlier::ReadOnly},
+        {.what = "a folder that takes no new file", .inputs = {a, b}, .output = "out.mrg", .code = 70,
+         .subject = "out.mrg", .expected = probed(70), .earlier = Earlier::None, .closedFolder = true},
+        // The earlier output may be written: the table is written over it once it is known.
+        {.what = "a folder that takes no new file, over a writable output", .inputs = {a, b},
+         .output = "out.mrg", .divisions = "3", .expected = threeDivisions, .closedFolder = true},
+        {.what = "no common range in a folder that takes no new file", .inputs = {a, second(curve({{"5", "1"}, {"8", "2"}}))},
+         .output = "out.mrg", .code = 5, .expected = noRange, .closedFolder = true},
+        {.what = "a missing statistics folder", .inputs = {a, b}, .output = "out.mrg", .code = 76,
+         .subject = "{dir}/no/such/out.csv", .expected = probed(76), .statistics = "no/such/out.csv",
+         .earlier = Earlier::None},
+        {.what = "a missing picture folder", .inputs = {a, b}, .output = "out.mrg", .code = 76,
+         .subject = "no/such/out.png", .expected = probed(76), .statistics = "out.csv",
+         .plot = "no/such/out.png", .earlier = Earlier::None},
+        {.what = "the picture named as the output", .inputs = {a, b}, .output = "out.png", .code = 75,
+         .subject = "out.png", .expected = kPictureOverwrite, .plot = "out.png"},
         writing("a grid beyond the float range", {{"a.txt", curve({{"-3e38", "1"}, {"3e38", "2"}})},
                 second(curve({{"-3e38", "1"}, {"3e38", "2"}}))}, "out.mrg", "1", 6, "", gridTooWide),
         // The grid covers exactly the x range the files share, however far from 0 it lies.
@@ -224,8 +290,32 @@ inline Prepared prepare(const Case &c, const TempDir &dir) {
         }
         p.inputs.push_back(path);
     }
-    if (!c.outputLinkTo.empty())
-        std::filesystem::create_symlink(dir.file(c.outputLinkTo), dir.file(c.output));
+    if (!c.outputLinkTo.empty()) {
+        const std::filesystem::path target = dir.file(c.outputLinkTo);
+        std::filesystem::create_directories(target.parent_path());
+        if (!std::filesystem::exists(target))
+            dir.write(c.outputLinkTo, kEarlierOutput);
+        std::filesystem::create_symlink(target, dir.file(c.output));
+    }
+    if (c.earlier != Earlier::None)
+        for (const auto &[path, text] : {std::pair{c.output, kEarlierOutput},
+                                         {c.statistics, kEarlierTable},
+                                         {c.plot, kEarlierPicture}}) {
+            std::error_code error;
+            if (!path.empty() && !path.starts_with("/") &&
+                std::filesystem::is_directory(std::filesystem::path(dir.file(path)).parent_path(),
+                                              error) &&
+                !std::filesystem::exists(std::filesystem::symlink_status(dir.file(path))))
+                dir.write(path, text);
+        }
+    if (c.unprivileged()) {
+        // Entered by another user than the folder's owner when run as root (see Unprivileged).
+        std::filesystem::permissions(dir.root, c.closedFolder ? std::filesystem::perms(0555)
+                                                              : std::filesystem::perms(0777));
+        for (const std::string &path : {c.output, c.statistics})
+            if (!path.empty())
+                ::chmod(dir.file(path).c_str(), c.earlier == Earlier::ReadOnly ? 0444 : 0666);
+    }
     if (c.output.starts_with("/") && !std::filesystem::exists(c.output))
         p.skipped = c.output + " does not exist here";
 
@@ -255,20 +345,75 @@ inline std::map<std::string, std::uint64_t> fingerprints(const std::vector<std::
     return out;
 }
 
+// Every file and folder under `root` with its bytes ("<folder>" for a folder, "-> target" for
+// a link), by its path relative to `root`.
+inline std::map<std::string, std::string> contents(const std::filesystem::path &root) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> out;
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root).string();
+        if (entry.is_symlink())
+            out[name] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            out[name] = "<folder>";
+        else if (entry.is_regular_file() && entry.file_size() < (1u << 20))
+            out[name] = readBytes(entry.path().string());
+        else
+            out[name] = "<other>";
+    }
+    return out;
+}
+
+// Takes the rights of an ordinary user while it lives, when the test runs as root, for whom
+// permission bits do not bind.
+struct Unprivileged {
+    static constexpr uid_t kNobody = 65534;
+    explicit Unprivileged(bool wanted) : active(wanted && ::geteuid() == 0) {
+        if (active && (::setegid(kNobody) != 0 || ::seteuid(kNobody) != 0))
+            throw std::runtime_error("cannot take the rights of an ordinary user");
+    }
+    ~Unprivileged() {
+        if (active && (::seteuid(0) != 0 || ::setegid(0) != 0))
+            std::abort(); // the rest of the tests would run without root's rights
+    }
+    Unprivileged(const Unprivileged &) = delete;
+    Unprivileged &operator=(const Unprivileged &) = delete;
+    const bool active;
+};
+
 // Runs every case that can run here through `run(case, prepared, folder)`, which drives one
-// front end and checks its outcome, and checks that no input changed.
-template <typename Run> void forEachCase(Run &&run) {
+// front end (as an ordinary user where the case is unprivileged()) and checks its outcome, and
+// checks that no input changed; after a failure, that
+// nothing in the folder changed either, and after a success, that only the outputs did.
+// Cases with a picture run only where `withPictures`.
+template <typename Run> void forEachCase(Run &&run, bool withPictures) {
     for (const Case &c : cases()) {
         SCOPED_TRACE(c.what);
+        if (!c.plot.empty() && !withPictures)
+            continue;
         TempDir dir;
-        const Prepared p = prepare(c, dir);
+        Prepared p = prepare(c, dir);
         if (!p.skipped.empty()) {
             std::cout << "skipped \"" << c.what << "\": " << p.skipped << "\n";
             continue;
         }
         const auto before = fingerprints(p.inputs);
+        const auto folderBefore = contents(dir.root);
         run(c, p, dir);
+        std::filesystem::permissions(dir.root, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add);
         EXPECT_EQ(fingerprints(p.inputs), before) << "an input changed";
+        auto folderAfter = contents(dir.root);
+        if (c.code == 0) { // the outputs (or a link's target) have new content, nothing else
+            for (const std::string &output :
+                 {c.outputLinkTo.empty() ? c.output : c.outputLinkTo, c.statistics, c.plot}) {
+                if (folderBefore.contains(output))
+                    folderAfter[output] = folderBefore.at(output);
+                else
+                    folderAfter.erase(output);
+            }
+        }
+        EXPECT_EQ(folderAfter, folderBefore) << "the folder changed";
     }
 }
 

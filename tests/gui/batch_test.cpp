@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QXmlStreamReader>
 
+#include <grp.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include <iostream>
@@ -20,9 +23,16 @@ struct Result {
     QString out, err;
 };
 
-Result runBatch(const QStringList &arguments, const QString &folder = {}) {
+Result runBatch(const QStringList &arguments, const QString &folder = {},
+                bool unprivileged = false) {
     QProcess process;
     process.setWorkingDirectory(folder);
+    if (unprivileged && ::geteuid() == 0) // permission bits do not bind root
+        process.setChildProcessModifier([] {
+            const gid_t nobody = bad_inputs::Unprivileged::kNobody;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                ::_exit(127);
+        });
     process.start(QStringLiteral(MERGON_BATCH), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -207,8 +217,9 @@ TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTabl
 }
 
 // The engine's table of bad inputs, through the command line: exit status 1 and the message
-// after the thing it is about, or the output file on success; no input changes.
-TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndNoInputChanges) {
+// after the thing it is about (2 and the usage for options refused at once), or the output
+// file on success; no input changes, and a failure changes no file.
+TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndAFailureChangesNoFile) {
     bad_inputs::forEachCase(
         [](const bad_inputs::Case &c, const bad_inputs::Prepared &p, const TempDir &dir) {
             QStringList arguments;
@@ -223,11 +234,22 @@ TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndNoInputChanges) {
                     arguments << QString::fromUtf8(option) << QString::fromStdString(value);
                 arguments << QString::fromStdString(p.inputs[i]);
             }
-            if (!c.output.empty())
-                arguments << "--output" << QString::fromStdString(c.output);
+            for (const auto &[option, value] : {std::pair{"--output", c.output},
+                                                {"--statistics", c.statistics},
+                                                {"--plot", c.plot}})
+                if (!value.empty())
+                    arguments << QString::fromUtf8(option) << QString::fromStdString(value);
             arguments << "--divisions" << QString::fromStdString(c.divisions);
 
-            Result r = runBatch(arguments, QString::fromStdString(dir.root.string()));
+            Result r =
+                runBatch(arguments, QString::fromStdString(dir.root.string()), c.unprivileged());
+            if (!c.usage.empty()) {
+                EXPECT_EQ(r.exitCode, 2);
+                EXPECT_TRUE(r.err.startsWith(
+                    QString::fromStdString("mergon-batch: " + c.usage + "\n\nusage:")))
+                    << r.err.toStdString();
+                return;
+            }
             const std::string message =
                 c.code == 0 ? ""
                             : "mergon-batch: " + (p.subject.empty() ? "" : p.subject + ": ") +
@@ -237,7 +259,8 @@ TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndNoInputChanges) {
             if (c.code == 0) {
                 EXPECT_EQ(readAll(dir.file(c.output)).toStdString(), c.expected);
             }
-        });
+        },
+        true);
 }
 
 TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {
