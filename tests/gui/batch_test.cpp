@@ -164,6 +164,62 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
         EXPECT_TRUE(help.out.contains(option)) << option;
 }
 
+// Option values are numbers of the input files' grammar, the whole text; counts whole numbers
+// within their limits. A refused value is a usage error that names it and writes nothing.
+TEST_F(BatchTest, OptionValuesAreReadStrictly) {
+    const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
+    const QString earlier =
+        QString::fromStdString(writeFile("earlier.mrg", "an earlier result\r\n"));
+    const std::string column = "a whole number from 1 to 32767",
+                      lines = "a whole number from 0 to 32767";
+    const struct {
+        const char *option, *text;
+        std::string takes;
+    } refused[] = {
+        {"--x-column", "abc", column},
+        {"--y-column", "0", column},
+        {"--x-column", "5x", column},
+        {"--x-column", " 5", column},
+        {"--y-column", "6 ", column},
+        {"--y-column", "32768", column},
+        {"--skip-lines", "-1", lines},
+        {"--skip-lines", "2.5", lines},
+        {"--divisions", "50.5", column},
+        {"--divisions", "1e999", column},
+        {"--divisions", "", column},
+        {"--divisions", "0x10", column},
+        {"--weight", "0,5", "a number"},
+        {"--weight", "", "a number"},
+        {"--x-coefficient", "1.5 ", "a number"},
+        {"--y-coefficient", "inf", "a number"},
+    };
+    for (const auto &value : refused) {
+        const Result r = runBatch({value.option, value.text, A, B, "--output", earlier});
+        EXPECT_EQ(r.exitCode, 2) << value.option << " " << value.text;
+        EXPECT_TRUE(r.err.startsWith(
+            QString::fromStdString("mergon-batch: " + std::string(value.option) + " takes " +
+                                   value.takes + ", not \"" + value.text + "\"\n")))
+            << r.err.toStdString();
+        EXPECT_EQ(readAll(earlier.toStdString()), "an earlier result\r\n");
+    }
+    // Whole numbers written as decimals or with an exponent, and under --decimal-comma values
+    // with a comma, give what the plain forms give.
+    Result r = runBatch({"--weight", "0.5", A, B, "--range", "0.2:1.1", "--output", earlier});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray plain = readAll(earlier.toStdString());
+    const QString other = QString::fromStdString(path("other.mrg"));
+    r = runBatch({"--decimal-comma", "--weight", "0,5", "--x-column", "5.0", "--skip-lines",
+                  "3E+00", "--decimal-point", A, B, "--decimal-comma", "--divisions", "1E+02",
+                  "--range", "0,2:1.1", "--output", other});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(other.toStdString()), plain);
+    // A file named twice counts twice, with a warning.
+    r = runBatch({A, A, "--output", other});
+    EXPECT_EQ(std::tuple(r.exitCode, r.err),
+              std::tuple(0, "mergon-batch: warning: " + A +
+                                " is named more than once; it counts each time\n"));
+}
+
 // A chosen range that is the common or the union range writes the same files as that range.
 TEST_F(BatchTest, AChosenRangeEqualToTheCommonOrUnionRangeWritesTheSameFiles) {
     auto run = [&](const QString &range, const QString &name) {

@@ -25,12 +25,15 @@ class WriteMeanCurveTest : public Form1Fixture {
 };
 
 // A refusal before the probe, and a failure after it (an input gone since it was added, named
-// in the box): one "Error" box each, the status emptied, no mean drawn, no input changed, only
-// the probe's line in the output; then the next write works.
+// in the box): one "Error" box each, the status emptied, no mean drawn, no input changed, the
+// earlier output as it was and no other file; then the next write works.
 TEST_F(WriteMeanCurveTest, FailuresShowTheBoxDrawNothingAndLeaveTheSessionUsable) {
     loadTwoLines();
     const std::string a = path("a.txt"), b = path("b.txt");
     const QByteArray inputs = readAll(a) + readAll(b);
+    writeFile("out.mrg", "an earlier result\r\n");
+    const QStringList files =
+        QDir(QString::fromStdString(path(""))).entryList(QDir::AllEntries | QDir::Hidden);
     for (const std::string &name : {a, output}) {
         SCOPED_TRACE(name);
         messages.clear();
@@ -45,9 +48,10 @@ TEST_F(WriteMeanCurveTest, FailuresShowTheBoxDrawNothingAndLeaveTheSessionUsable
         EXPECT_EQ(messages[0].title, "Error");
         EXPECT_TRUE(messages[0].text.endsWith(gone ? QString::fromStdString(b) + " (53)" : "(75)"))
             << messages[0].text.toStdString();
-        EXPECT_EQ(
-            std::tuple(status(), readAll(a) + readAll(b), readAll(output)),
-            std::tuple(QString(), inputs, QByteArray(gone ? "Test output\r\n" : "<missing>")));
+        EXPECT_EQ(std::tuple(status(), readAll(a) + readAll(b), readAll(output)),
+                  std::tuple(QString(), inputs, QByteArray("an earlier result\r\n")));
+        EXPECT_EQ(QDir(QString::fromStdString(path(""))).entryList(QDir::AllEntries | QDir::Hidden),
+                  files);
         EXPECT_EQ(countRed(form->Picture1->canvas().image()), 0);
     }
     form->Command1->click();

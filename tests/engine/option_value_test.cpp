@@ -1,0 +1,53 @@
+// Option values read strictly: the whole text one number, counts whole and within limits.
+#include "engine/option_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+using namespace mergon;
+
+namespace {
+
+TEST(OptionValue, TheWholeTextIsOneNumberAndCountsAreWholeWithinTheirLimits) {
+    const struct {
+        const char *text;
+        char mark;
+        std::optional<double> number; // nullopt: refused
+        std::optional<int> count;     // as a count from 1 to 100
+    } cases[] = {
+        {"5", '.', 5, 5},
+        {"5.0", '.', 5, 5},
+        {"1E+02", '.', 100, 100},
+        {"1d1", '.', 10, 10},
+        {"+7", '.', 7, 7},
+        {"-.5", '.', -0.5, std::nullopt},
+        {"50.5", '.', 50.5, std::nullopt},
+        {"0", '.', 0, std::nullopt},
+        {"101", '.', 101, std::nullopt},
+        {"1e999", '.', INFINITY, std::nullopt},
+        {"-1e999", '.', -INFINITY, std::nullopt},
+        {"0,5", '.', std::nullopt, std::nullopt},
+        {"0,5", ',', 0.5, std::nullopt},
+        {"2,0", ',', 2, 2},
+        {"2.5", ',', 2.5, std::nullopt},
+        {"1,5.2", ',', std::nullopt, std::nullopt},
+        {"", '.', std::nullopt, std::nullopt},
+        {" 5", '.', std::nullopt, std::nullopt},
+        {"5 ", '.', std::nullopt, std::nullopt},
+        {"5x", '.', std::nullopt, std::nullopt},
+        {"abc", '.', std::nullopt, std::nullopt},
+        {"inf", '.', std::nullopt, std::nullopt},
+        {"0x10", '.', std::nullopt, std::nullopt},
+        {"1e", '.', std::nullopt, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " with the mark " + c.mark);
+        EXPECT_EQ(optionNumber(c.text, c.mark), c.number);
+        EXPECT_EQ(optionCount(c.text, 1, 100, c.mark), c.count);
+    }
+    EXPECT_EQ(withDecimalPoint("-0,25E+01"), "-0.25E+01");
+}
+
+} // namespace
