@@ -156,6 +156,7 @@ void Form1::dragEnterEvent(QDragEnterEvent *event) {
 
 void Form1::dropEvent(QDropEvent *event) {
     const QStringList paths = localFiles(event->mimeData());
+
     if (busy_ || paths.isEmpty())
         return;
     event->acceptProposedAction();

@@ -13,24 +13,6 @@
 
 using namespace mergon;
 
-namespace {
-
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
-
-Result runBatch(const QStringList &arguments, const QString &folder = {}) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(MERGON_BATCH), arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-} // namespace
-
 class BatchTest : public Form1Fixture {
   protected:
     void SetUp() override {

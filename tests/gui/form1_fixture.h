@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -31,6 +32,26 @@ inline int countColour(const QImage &image, const QColor &colour) {
         for (int x = 0; x < image.width(); ++x)
             n += image.pixelColor(x, y) == colour;
     return n;
+}
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs `program` (mergon-batch by default) in `folder` and waits for its end.
+inline Result runProgram(const QStringList &arguments, const QString &folder = {},
+                         const QString &program = QStringLiteral(MERGON_BATCH)) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+inline Result runBatch(const QStringList &arguments, const QString &folder = {}) {
+    return runProgram(arguments, folder);
 }
 
 class Form1Fixture : public ::testing::Test {
