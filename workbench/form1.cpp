@@ -5,6 +5,7 @@
 #include "plot/curve_drawing.h"
 #include "ui/fonts.h"
 #include "ui/placement.h"
+#include "workbench/command_guard.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,19 +24,6 @@ namespace {
 const QColor kGrey(128, 128, 128);
 const QColor kSilver(192, 192, 192);
 const QColor kRed(255, 0, 0);
-
-// Sets a flag for the length of a command, so that clicks delivered during its yields are
-// ignored instead of running a command inside another.
-class CommandGuard {
-  public:
-    explicit CommandGuard(bool &busy) : busy_(busy) { busy_ = true; }
-    ~CommandGuard() { busy_ = false; }
-    CommandGuard(const CommandGuard &) = delete;
-    CommandGuard &operator=(const CommandGuard &) = delete;
-
-  private:
-    bool &busy_;
-};
 
 } // namespace
 
@@ -405,11 +393,14 @@ void Form1::writeMeanCurve() {
     CommandGuard guard(busy_);
 
     const std::string outputName = Text2[0]->text().toStdString();
-    const std::string divisionText = Text3->text().toStdString();
     const MeanOptions options = meanOptions(averageOver_);
     const BandKind band = spread_;
+    // The statistics belong to the output file, which this run replaces.
+    written_.reset();
+    updateMenuStates();
     Text1->setText(QStringLiteral("Data writing..."));
     yield_.now();
+    const std::string divisionText = Text3->text().toStdString();
 
     MeanCurve mean;
     WriteHooks hooks;

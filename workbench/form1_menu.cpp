@@ -2,6 +2,7 @@
 #include "engine/commands.h"
 #include "plot/curve_drawing.h"
 #include "workbench/batch_command.h"
+#include "workbench/command_guard.h"
 #include "workbench/figure_saving.h"
 #include "workbench/form1.h"
 
@@ -24,18 +25,6 @@
 namespace mergon {
 
 namespace {
-
-// Sets a flag for the length of a command (as the buttons' commands do).
-class MenuCommandGuard {
-  public:
-    explicit MenuCommandGuard(bool &busy) : busy_(busy) { busy_ = true; }
-    ~MenuCommandGuard() { busy_ = false; }
-    MenuCommandGuard(const MenuCommandGuard &) = delete;
-    MenuCommandGuard &operator=(const MenuCommandGuard &) = delete;
-
-  private:
-    bool &busy_;
-};
 
 // The local files among the dropped URLs.
 QStringList localFiles(const QMimeData *mime) {
@@ -167,7 +156,7 @@ void Form1::dropEvent(QDropEvent *event) {
 void Form1::addFiles(const QStringList &paths) {
     if (busy_)
         return;
-    MenuCommandGuard guard(busy_);
+    CommandGuard guard(busy_);
     for (const QString &path : paths) {
         if (session_.fileCount >= kMaxInputFiles)
             break;
@@ -189,7 +178,7 @@ MeanOptions Form1::meanOptions(GridRange range) const {
 void Form1::saveFigure() {
     if (busy_ || session_.fileCount < 1)
         return;
-    MenuCommandGuard guard(busy_);
+    CommandGuard guard(busy_);
     const std::optional<std::string> path =
         chooseSavePath_(QStringLiteral("Save Figure"), kFigureFilters);
     if (!path)
@@ -211,7 +200,7 @@ void Form1::saveFigure() {
 void Form1::saveStatistics() {
     if (busy_ || !written_ || written_->range != averageOver_)
         return;
-    MenuCommandGuard guard(busy_);
+    CommandGuard guard(busy_);
     const std::optional<std::string> path =
         chooseSavePath_(QStringLiteral("Save Statistics"), {QStringLiteral("CSV table (*.csv)")});
     if (!path)

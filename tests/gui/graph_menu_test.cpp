@@ -122,6 +122,12 @@ TEST_F(GraphMenuTest, ItemsInOrderAndTheirStatesThroughASession) {
         {"another spread", [&] { trigger("Standard Error"); }, "111"},
         {"a third file", [&] { addExamples({"run3.txt"}); }, "101"},
         {"written again", [&] { form->Command1->click(); }, "111"},
+        {"a failed write",
+         [&] {
+             form->Text3->setText("0");
+             form->Command1->click();
+         },
+         "101"},
         {"cleared", [&] { form->Command3->click(); }, "000"},
     };
     for (const Step &step : steps) {
@@ -130,7 +136,7 @@ TEST_F(GraphMenuTest, ItemsInOrderAndTheirStatesThroughASession) {
     }
     // The choices outlast "Clear"; nothing was drawn or saved through a disabled item.
     EXPECT_TRUE(action("Standard Error")->isChecked() && action("Common Range")->isChecked());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages.size(), 1u); // the failed write's
     trigger("&Save Figure...");
     EXPECT_TRUE(saveDialogs.isEmpty());
 }
