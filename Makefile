@@ -5,7 +5,8 @@ SHELL := /bin/bash
 RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins help2man libgtest-dev \
                  libboost-math-dev \
                  fonts-ipafont-gothic fonts-dejavu-core
-TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev clang-format
+TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev clang-format \
+                 desktop-file-utils
 BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev python3-numpy
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)

@@ -73,6 +73,63 @@ bool isInputFile(const Session &s, const std::string &path) {
     return false;
 }
 
+namespace {
+
+// The refusal of a statistics table that would be written over an input or the output.
+Status statisticsPathRefusal(const Session &s, TextFile &file, const std::string &path,
+                             const std::string &outputName) {
+    if (isInputFile(s, path) || namesSameFile(path, outputName))
+        return failed(file, kOutputFailed, statisticsOverwriteText(kOutputFailed), path);
+    return Status::success();
+}
+
+} // namespace
+
+Status computeMean(Session &s, TextFile &file, std::string_view divisionText, MeanCurve &mean,
+                   const std::function<void()> &afterFile, const MeanOptions &options,
+                   const MeanSource &source) {
+    narrowCommonRange(s);
+    Status status = prepareGridOver(s, options, divisionText);
+    if (!status.ok())
+        return failed(file, status.code(), failureText(status.message(), status.code()), {});
+
+    MeanOptions computing = options;
+    computing.statistics = options.statistics || !options.statisticsPath.empty();
+    status = source.way ? source.way(file, s, mean)
+                        : computeMeanCurve(file, s, mean, afterFile, computing, source.keptRows);
+    if (!status.ok())
+        return failed(file, status.code(), failureText(status.message(), status.code()),
+                      status.subject());
+    return status;
+}
+
+Status readAllRows(const Session &s, TextFile &file, RowsBySlot &rows) {
+    for (int k = 1; k <= s.fileCount; ++k) {
+        Status status = readCurve(file, curveSettings(s, k), rows[static_cast<size_t>(k)]);
+        if (!status.ok()) {
+            file.closeAll();
+            return additionFailure(status, s.fileNames[static_cast<size_t>(k)]);
+        }
+    }
+    return Status::success();
+}
+
+Status writeStatistics(const Session &s, TextFile &file, const std::string &path,
+                       const std::string &outputName, const MeanCurve &mean, bool withInterval) {
+    if (Status refusal = statisticsPathRefusal(s, file, path, outputName); !refusal.ok())
+        return refusal;
+    ReplacedFile output;
+    Status status = output.prepare(path);
+    if (!status.ok())
+        return failed(file, status.code(), probeFailureText(status.code()), path);
+    status = writeStatisticsFile(file, output, mean, withInterval);
+    if (status.ok())
+        status = output.commit();
+    if (!status.ok())
+        return failed(file, status.code(), failureText(status.message(), status.code()), path);
+    return status;
+}
+
 Status writeMean(Session &s, TextFile &file, const std::string &outputName,
                  std::string_view divisionText, MeanCurve &mean, const WriteHooks &hooks,
                  const MeanOptions &options, const MeanSource &source, PendingOutputs *deferred) {
@@ -80,9 +137,10 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
     if (isInputFile(s, outputName))
         return failed(file, kOutputFailed, outputIsInputText(kOutputFailed), outputName);
     const std::string &statisticsPath = options.statisticsPath;
-    if (!statisticsPath.empty() &&
-        (isInputFile(s, statisticsPath) || namesSameFile(statisticsPath, outputName)))
-        return failed(file, kOutputFailed, statisticsOverwriteText(kOutputFailed), statisticsPath);
+    if (!statisticsPath.empty())
+        if (Status refusal = statisticsPathRefusal(s, file, statisticsPath, outputName);
+            !refusal.ok())
+            return refusal;
 
     // Each output is checked, and gets its new file, before anything is computed.
     PendingOutputs own;
@@ -99,19 +157,9 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
         statistics = &outputs.back();
     }
 
-    narrowCommonRange(s);
-    status = prepareGridOver(s, options, divisionText);
+    status = computeMean(s, file, divisionText, mean, hooks.afterFile, options, source);
     if (!status.ok())
-        return failed(file, status.code(), failureText(status.message(), status.code()), {});
-
-    MeanOptions computing = options;
-    computing.statistics = options.statistics || statistics != nullptr;
-    status = source.way
-                 ? source.way(file, s, mean)
-                 : computeMeanCurve(file, s, mean, hooks.afterFile, computing, source.keptRows);
-    if (!status.ok())
-        return failed(file, status.code(), failureText(status.message(), status.code()),
-                      status.subject());
+        return status;
     if (hooks.beforeWriting)
         hooks.beforeWriting(mean);
 

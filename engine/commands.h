@@ -70,6 +70,21 @@ Status writeMean(Session &session, TextFile &file, const std::string &outputName
 // neither needs to exist.
 bool namesSameFile(const std::string &a, const std::string &b);
 
+// The mean as "write the mean" computes it, writing no file: narrows the common range,
+// prepares the grid over the options' range from `divisionText` and computes the mean.
+Status computeMean(Session &session, TextFile &file, std::string_view divisionText, MeanCurve &mean,
+                   const std::function<void()> &afterFile = {}, const MeanOptions &options = {},
+                   const MeanSource &source = {});
+
+// Reads every loaded file's rows into its slot of `rows`. A file that fails is reported as
+// a failed addition, naming it.
+Status readAllRows(const Session &session, TextFile &file, RowsBySlot &rows);
+
+// Writes the statistics table of `mean` (computed with its statistics) to `path`, which may be
+// neither an input file nor `outputName`.
+Status writeStatistics(const Session &session, TextFile &file, const std::string &path,
+                       const std::string &outputName, const MeanCurve &mean, bool withInterval);
+
 // True when `path` names the same file as one of the loaded input files, after resolving
 // links and relative paths.
 bool isInputFile(const Session &session, const std::string &path);

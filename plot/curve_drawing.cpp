@@ -3,6 +3,12 @@
 #include "engine/setting_value.h"
 #include "plot/plot_frame.h"
 
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace mergon {
 
 CurveDrawing::CurveDrawing(PanelCanvas &canvas, QColor colour, std::function<void()> afterPoint)
@@ -54,6 +60,14 @@ Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const Redra
     return Status::success();
 }
 
+// Half the band's width at one grid point, as the paper figure takes it; NaN where there is
+// none (one file, or kNone).
+double spreadHalfWidth(const PointStatistics &point, BandKind band) {
+    if (band == BandKind::kNone || point.n < 2)
+        return std::numeric_limits<double>::quiet_NaN();
+    return band == BandKind::kSd ? point.sd : band == BandKind::kSe ? point.se : point.ci;
+}
+
 } // namespace
 
 Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
@@ -69,6 +83,32 @@ Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
         const std::vector<Row> &rows = kept[static_cast<size_t>(k)];
         return rows.empty() ? nullptr : &rows;
     });
+}
+
+void drawSpreadBand(const MeanCurve &curve, BandKind band, PanelCanvas &canvas) {
+    const size_t count = std::min(curve.x.size(), curve.statistics.size());
+    const auto half = [&](size_t j) { return spreadHalfWidth(curve.statistics[j], band); };
+    // Like the curves, at (x, -y) rounded to float.
+    const auto corner = [&](size_t j, double side) {
+        return QPointF(curve.x[j], narrowToFloat(-(curve.y[j] + side * half(j))));
+    };
+    size_t j = 0;
+    while (j < count) {
+        if (!std::isfinite(half(j))) {
+            ++j;
+            continue;
+        }
+        size_t end = j;
+        while (end < count && std::isfinite(half(end)))
+            ++end;
+        QPolygonF outline;
+        for (size_t k = j; k < end; ++k)
+            outline << corner(k, 1);
+        for (size_t k = end; k-- > j;)
+            outline << corner(k, -1);
+        canvas.fillPolygon(outline, kSpreadColour);
+        j = end;
+    }
 }
 
 void drawMeanCurve(const MeanCurve &curve, PanelCanvas &canvas,

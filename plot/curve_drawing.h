@@ -6,6 +6,7 @@
 #include "engine/reader.h"
 #include "engine/session.h"
 #include "engine/text_file.h"
+#include "plot/figure_kinds.h"
 #include "plot/panel_canvas.h"
 
 #include <QColor>
@@ -17,6 +18,7 @@ namespace mergon {
 
 inline const QColor kAxisColour{0, 0, 255};
 inline const QColor kMeanColour{255, 0, 0};
+inline const QColor kSpreadColour{255, 0, 0, 50}; // pale red over white: (255, 205, 205)
 
 // Draws one curve from its data points: set point at the first, line to each following one,
 // at (x, -y) rounded to float, with `afterPoint` (the yield) after every point.
@@ -46,6 +48,11 @@ Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &ca
 // The same with the rows of every slot kept (mergon-batch); an empty entry is read.
 Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, const RowsBySlot &kept);
+
+// The mean's spread as a band from mean - half to mean + half, filled in translucent pale red
+// over whatever the panel shows, one piece per stretch of grid points that have a band. Needs
+// the curve's statistics (with their ci for kCi); draws nothing for kNone.
+void drawSpreadBand(const MeanCurve &curve, BandKind band, PanelCanvas &canvas);
 
 // The mean curve in red over whatever the panel shows.
 void drawMeanCurve(const MeanCurve &curve, PanelCanvas &canvas,

@@ -51,6 +51,38 @@ bool clipToGuard(double &x1, double &y1, double &x2, double &y2) {
     }
 }
 
+// Sutherland-Hodgman: the part of the polygon inside the guard box, so that the rasterizer
+// never meets a far-away corner.
+QPolygonF clipToGuard(const QPolygonF &polygon) {
+    QPolygonF clipped = polygon;
+    for (int edge = 0; edge < 4 && !clipped.isEmpty(); ++edge) {
+        const bool alongX = edge < 2;
+        const double bound = edge % 2 ? kGuard : -kGuard;
+        const auto value = [alongX](QPointF p) { return alongX ? p.x() : p.y(); };
+        const auto inside = [&](QPointF p) {
+            return edge % 2 ? value(p) <= bound : value(p) >= bound;
+        };
+        const auto crossing = [&](QPointF a, QPointF b) {
+            const double t = (bound - value(a)) / (value(b) - value(a));
+            return alongX ? QPointF(bound, a.y() + t * (b.y() - a.y()))
+                          : QPointF(a.x() + t * (b.x() - a.x()), bound);
+        };
+        const QPolygonF in = clipped;
+        clipped.clear();
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            const QPointF current = in[i], previous = in[(i + in.size() - 1) % in.size()];
+            if (inside(current)) {
+                if (!inside(previous))
+                    clipped << crossing(previous, current);
+                clipped << current;
+            } else if (inside(previous)) {
+                clipped << crossing(previous, current);
+            }
+        }
+    }
+    return clipped;
+}
+
 // The layout's own units before any frame is set: twips, 15 to a pixel.
 PlotFrame twipsFrame(QSize size) { return {0, 0, size.width() * 15.0, size.height() * 15.0}; }
 
@@ -112,6 +144,24 @@ void PanelCanvas::setPoint(float x, float y, const QColor &colour) {
         std::fabs(p.y()) > kGuard)
         return;
     painter(colour).drawPoint(p);
+}
+
+void PanelCanvas::fillPolygon(const QPolygonF &outline, const QColor &colour) {
+    QPolygonF pixels;
+    for (QPointF p : outline) {
+        pixels << toPixel(p.x(), p.y());
+        if (!std::isfinite(pixels.back().x()) || !std::isfinite(pixels.back().y()))
+            return;
+    }
+    pixels = clipToGuard(pixels);
+    if (pixels.size() < 3)
+        return;
+    QPainter &painter = this->painter(colour);
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawPolygon(pixels);
+    painter.restore();
 }
 
 void PanelCanvas::lineTo(float x, float y, const QColor &colour) {

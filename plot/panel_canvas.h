@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPointF>
+#include <QPolygonF>
 #include <QSize>
 
 #include <memory>
@@ -31,6 +32,9 @@ class PanelCanvas {
     void setPoint(float x, float y, const QColor &colour);
     // Draws from the current point to (x, y), which becomes the current point.
     void lineTo(float x, float y, const QColor &colour);
+    // Fills the polygon of user positions in the colour (blended by its alpha), without an
+    // outline.
+    void fillPolygon(const QPolygonF &outline, const QColor &colour);
 
     // The finished drawing; ends any painting in progress.
     const QImage &image() const;

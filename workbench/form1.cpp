@@ -5,6 +5,7 @@
 #include "plot/curve_drawing.h"
 #include "ui/fonts.h"
 #include "ui/placement.h"
+#include "workbench/command_guard.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,19 +24,6 @@ namespace {
 const QColor kGrey(128, 128, 128);
 const QColor kSilver(192, 192, 192);
 const QColor kRed(255, 0, 0);
-
-// Sets a flag for the length of a command, so that clicks delivered during its yields are
-// ignored instead of running a command inside another.
-class CommandGuard {
-  public:
-    explicit CommandGuard(bool &busy) : busy_(busy) { busy_ = true; }
-    ~CommandGuard() { busy_ = false; }
-    CommandGuard(const CommandGuard &) = delete;
-    CommandGuard &operator=(const CommandGuard &) = delete;
-
-  private:
-    bool &busy_;
-};
 
 } // namespace
 
@@ -57,6 +45,8 @@ Form1::Form1(QWidget *parent) : QWidget(parent) {
     Picture1->setEnabled(false);
     Picture1->setFocusPolicy(Qt::NoFocus);
     setTabOrder();
+    createGraphMenu();
+    setAcceptDrops(true);
 
     chooseFile_ = [this] {
         frmOpenSave dialog(this);
@@ -304,6 +294,9 @@ void Form1::clearSession() {
     Command3->setEnabled(false);
     Command2->setEnabled(true);
     file_.closeAll();
+    slotTexts_ = {};
+    written_.reset();
+    updateMenuStates();
 }
 
 void Form1::exitProgram() {
@@ -346,29 +339,38 @@ void Form1::addInputFile() {
     if (busy_)
         return;
     CommandGuard guard(busy_);
+    addFileFrom(chooseFile_);
+    updateMenuStates();
+}
 
+bool Form1::addFileFrom(const ChooseFile &supplyPath) {
     const int k = takeNextSlot(session_);
     if (k >= kMaxInputFiles)
         Command2->setEnabled(false);
     Text1->setText(QStringLiteral("File %1").arg(k));
 
-    const std::optional<std::string> chosen = chooseFile_();
+    const std::optional<std::string> chosen = supplyPath();
     if (!chosen) {
         giveBackSlot(session_);
         Text1->setText(QStringLiteral("File %1").arg(session_.fileCount));
-        return;
+        return false;
     }
+    written_.reset();
     Command1->setEnabled(k >= 2);
     Command3->setEnabled(true);
     Picture1->clear();
     Text2[k]->setText(QString::fromStdString(*chosen));
 
     std::vector<Row> rows;
-    Status status = mergon::addInputFile(session_, file_, *chosen, settingTexts(k), rows);
+    slotTexts_[static_cast<size_t>(k)] = settingTexts(k);
+    Status status =
+        mergon::addInputFile(session_, file_, *chosen, slotTexts_[static_cast<size_t>(k)], rows);
     if (k == 1)
         Text2[0]->setText(QString::fromStdString(session_.outputFileName));
-    if (!status.ok())
-        return fail(status);
+    if (!status.ok()) {
+        fail(status);
+        return false;
+    }
 
     RedrawHooks hooks{[this] {
                           Picture1->update();
@@ -377,9 +379,12 @@ void Form1::addInputFile() {
                       [this] { yieldAfterPoint(); }};
     status = redrawInputCurves(session_, file_, Picture1->canvas(), hooks, k, &rows);
     Picture1->update();
-    if (!status.ok())
-        return fail(additionFailure(status, status.subject()));
+    if (!status.ok()) {
+        fail(additionFailure(status, status.subject()));
+        return false;
+    }
     yield_.now();
+    return true;
 }
 
 void Form1::writeMeanCurve() {
@@ -388,20 +393,29 @@ void Form1::writeMeanCurve() {
     CommandGuard guard(busy_);
 
     const std::string outputName = Text2[0]->text().toStdString();
+    const MeanOptions options = meanOptions(averageOver_);
+    const BandKind band = spread_;
+    // The statistics belong to the output file, which this run replaces.
+    written_.reset();
+    updateMenuStates();
     Text1->setText(QStringLiteral("Data writing..."));
     yield_.now();
+    const std::string divisionText = Text3->text().toStdString();
 
     MeanCurve mean;
     WriteHooks hooks;
     hooks.afterFile = [this] { yield_.throttled(); };
-    hooks.beforeWriting = [this](const MeanCurve &curve) {
+    hooks.beforeWriting = [this, band](const MeanCurve &curve) {
+        drawSpreadBand(curve, band, Picture1->canvas());
         drawMeanCurve(curve, Picture1->canvas(), [this] { yieldAfterPoint(); });
         Picture1->update();
     };
     const Status status =
-        writeMean(session_, file_, outputName, Text3->text().toStdString(), mean, hooks);
+        writeMean(session_, file_, outputName, divisionText, mean, hooks, options);
     if (!status.ok())
         return fail(status);
+    written_ = WrittenMean{divisionText, outputName, options.range};
+    updateMenuStates();
     Text1->setText(QStringLiteral("Finish"));
 }
 

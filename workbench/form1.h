@@ -1,11 +1,15 @@
 #pragma once
 // Form1: the main window. It owns the session, the one file handle and the graph panel, and
-// runs the four commands: "Data File Open", "Write to File", "Clear" and "Exit".
+// runs the four commands: "Data File Open", "Write to File", "Clear" and "Exit"; the graph's
+// context menu saves the figure and the statistics, chooses the spread band and the range,
+// and copies the batch command. Files dropped on the window are added as if chosen.
 
 #include "engine/input_files.h"
 #include "engine/session.h"
+#include "engine/statistics.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
+#include "plot/figure_kinds.h"
 #include "ui/event_yield.h"
 #include "workbench/graph_panel.h"
 
@@ -16,8 +20,10 @@
 #include <optional>
 #include <string>
 
+class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace mergon {
@@ -38,20 +44,36 @@ class Form1 : public QWidget {
     using ShowMessage = std::function<void(const QString &title, const QString &text)>;
     using EndProgram = std::function<void(bool duringCommand)>;
     void setChooser(ChooseFile chooser) { chooseFile_ = std::move(chooser); }
+    // The save dialog: a path for the caption and file type filters, or nothing when
+    // cancelled.
+    using ChooseSavePath = std::function<std::optional<std::string>(const QString &caption,
+                                                                    const QStringList &filters)>;
+    void setSaveChooser(ChooseSavePath chooser) { chooseSavePath_ = std::move(chooser); }
     void setMessageSink(ShowMessage sink) { showMessage_ = std::move(sink); }
     void setProgramEnd(EndProgram end) { endProgram_ = std::move(end); }
     void setYieldInterval(qint64 ms) { yield_.frameMs = ms; }
 
     bool commandRunning() const { return busy_; }
+    QMenu *graphMenu() const { return graphMenu_; }
+
+    // Adds the files one after another as "Data File Open" adds a chosen one, up to ten files
+    // in all; the first that fails stops the rest. Ignored while a command runs.
+    void addFiles(const QStringList &paths);
 
   public slots:
-    void addInputFile();   // "Data File Open"
-    void writeMeanCurve(); // "Write to File"
-    void clearSession();   // "Clear"
-    void exitProgram();    // "Exit"
+    void addInputFile();     // "Data File Open"
+    void writeMeanCurve();   // "Write to File"
+    void clearSession();     // "Clear"
+    void exitProgram();      // "Exit"
+    void saveFigure();       // "Save Figure..."
+    void saveStatistics();   // "Save Statistics..."
+    void copyBatchCommand(); // "Copy Batch Command"
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
   private:
     QLabel *greyLabel(const QString &name, const QString &text, Qt::Alignment alignment,
@@ -65,6 +87,14 @@ class Form1 : public QWidget {
     void resetFileRows();
     void fail(const Status &status);
     void yieldAfterPoint();
+    // One "Data File Open": takes the next slot, asks `supplyPath` for the file (the chooser,
+    // or a path given otherwise) and adds it. False when cancelled or failed.
+    bool addFileFrom(const ChooseFile &supplyPath);
+    void createGraphMenu();
+    void showGraphMenu(const QPoint &globalPosition);
+    void updateMenuStates();
+    // The options "write the mean" takes for the window's range and spread choices.
+    MeanOptions meanOptions(GridRange range) const;
 
     Session session_;
     TextFile file_; // the one file handle of the program
@@ -72,8 +102,24 @@ class Form1 : public QWidget {
     bool busy_ = false;
 
     ChooseFile chooseFile_;
+    ChooseSavePath chooseSavePath_;
     ShowMessage showMessage_;
     EndProgram endProgram_;
+
+    // The context menu's choices; they last while the program runs.
+    BandKind spread_ = BandKind::kNone;
+    GridRange averageOver_ = GridRange::kCommon;
+    std::array<SettingTexts, kSlotCount> slotTexts_{}; // what each file was added with
+    // What the last successful "Write to File" in this session wrote, for its statistics.
+    struct WrittenMean {
+        std::string divisionText, outputName;
+        GridRange range;
+    };
+    std::optional<WrittenMean> written_;
+
+    QMenu *graphMenu_ = nullptr;
+    QAction *saveFigureAction_ = nullptr, *saveStatisticsAction_ = nullptr,
+            *copyCommandAction_ = nullptr;
 
   public:
     // Controls, named as the window's layout names them.

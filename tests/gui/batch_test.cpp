@@ -16,31 +16,6 @@
 
 using namespace mergon;
 
-namespace {
-
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
-
-Result runBatch(const QStringList &arguments, const QString &folder = {},
-                bool unprivileged = false) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    if (unprivileged && ::geteuid() == 0) // permission bits do not bind root
-        process.setChildProcessModifier([] {
-            const gid_t nobody = bad_inputs::Unprivileged::kNobody;
-            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
-                ::_exit(127);
-        });
-    process.start(QStringLiteral(MERGON_BATCH), arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-} // namespace
-
 class BatchTest : public Form1Fixture {
   protected:
     void SetUp() override {

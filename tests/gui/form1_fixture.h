@@ -2,6 +2,7 @@
 // A main window driven through its seams: the chooser answers from a queue, message boxes
 // are recorded instead of shown, and "Exit" is counted instead of ending the test program.
 
+#include "engine/bad_inputs.h"
 #include "engine/temp_dir.h"
 #include "workbench/form1.h"
 
@@ -9,8 +10,12 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <gtest/gtest.h>
+
+#include <grp.h>
+#include <unistd.h>
 
 #include <deque>
 #include <memory>
@@ -31,6 +36,35 @@ inline int countColour(const QImage &image, const QColor &colour) {
         for (int x = 0; x < image.width(); ++x)
             n += image.pixelColor(x, y) == colour;
     return n;
+}
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs `program` (mergon-batch by default) in `folder` and waits for its end; `unprivileged`
+// runs it as an ordinary user when the test runs as root, for whom permission bits do not bind.
+inline Result runProgram(const QStringList &arguments, const QString &folder = {},
+                         const QString &program = QStringLiteral(MERGON_BATCH),
+                         bool unprivileged = false) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    if (unprivileged && ::geteuid() == 0)
+        process.setChildProcessModifier([] {
+            const gid_t nobody = bad_inputs::Unprivileged::kNobody;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                ::_exit(127);
+        });
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+inline Result runBatch(const QStringList &arguments, const QString &folder = {},
+                       bool unprivileged = false) {
+    return runProgram(arguments, folder, QStringLiteral(MERGON_BATCH), unprivileged);
 }
 
 class Form1Fixture : public ::testing::Test {

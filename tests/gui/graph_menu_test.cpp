@@ -1,0 +1,424 @@
+// The graph's context menu driven through its actions: enabled states, the figure and the
+// statistics against mergon-batch's files, the spread band on the panel, the copied batch
+// command run by a shell; files dropped on the window and named on the command line.
+#include "app/command_line.h"
+#include "form1_fixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+using namespace mergon;
+
+class GraphMenuTest : public Form1Fixture {
+  protected:
+    void SetUp() override {
+        Form1Fixture::SetUp();
+        form->setSaveChooser([this](const QString &caption,
+                                    const QStringList &filters) -> std::optional<std::string> {
+            saveDialogs << caption + ": " + filters.join(QStringLiteral(", "));
+            return saveAnswer;
+        });
+    }
+
+    // The action of the menu or of one of its submenus with this text.
+    QAction *action(const QString &text) const {
+        for (QAction *candidate : form->graphMenu()->findChildren<QAction *>())
+            if (candidate->text() == text)
+                return candidate;
+        ADD_FAILURE() << "no action " << text.toStdString();
+        return nullptr;
+    }
+    void trigger(const QString &text) const { action(text)->trigger(); }
+
+    // Triggers a "Save ..." item with the save dialog answering `path`.
+    void save(const QString &item, const std::string &path) {
+        saveAnswer = path;
+        trigger(item);
+    }
+
+    // Enabled flags of "Save Figure", "Save Statistics" and "Copy Batch Command", as "101".
+    std::string menuStates() const {
+        std::string flags;
+        for (const char *text : {"&Save Figure...", "Save S&tatistics...", "&Copy Batch Command"})
+            flags += action(QString::fromUtf8(text))->isEnabled() ? '1' : '0';
+        return flags;
+    }
+
+    void addExamples(std::initializer_list<const char *> names) {
+        for (const char *name : names)
+            add(QDir(QStringLiteral(MERGON_EXAMPLES))
+                    .filePath(QString::fromUtf8(name))
+                    .toStdString());
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    }
+    static QString example(const char *name) {
+        return QDir(QStringLiteral(MERGON_EXAMPLES)).filePath(QString::fromUtf8(name));
+    }
+
+    void drop(const QStringList &paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString &p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        // A drop goes where the drag's entry was accepted.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &event);
+        QCoreApplication::processEvents(); // the files are added once the drop is over
+    }
+
+    int filesShown() const {
+        int n = 0;
+        for (int i = 1; i <= 10; ++i)
+            n += !form->Text2[i]->text().isEmpty();
+        return n;
+    }
+
+    QStringList saveDialogs;
+    std::optional<std::string> saveAnswer;
+};
+
+TEST_F(GraphMenuTest, ItemsInOrderAndTheirStatesThroughASession) {
+    QStringList items;
+    for (QAction *item : form->graphMenu()->actions())
+        items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    EXPECT_EQ(items.join('|'), "&Save Figure...|Save S&tatistics...|-|S&pread|&Average Over|-|"
+                               "&Copy Batch Command");
+    QStringList choices;
+    for (const char *menu : {"S&pread", "&Average Over"})
+        for (QAction *choice : action(QString::fromUtf8(menu))->menu()->actions())
+            choices << choice->text() + (choice->isChecked() ? "*" : "");
+    EXPECT_EQ(choices.join('|'), "None*|Standard Deviation|Standard Error|95 % Confidence Interval|"
+                                 "Common Range*|All Curves");
+
+    form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
+    struct Step {
+        const char *what;
+        std::function<void()> run;
+        const char *states;
+    } steps[] = {
+        {"start", [] {}, "000"},
+        {"one file", [&] { addExamples({"run1.txt"}); }, "101"},
+        {"a cancelled chooser", [&] { add(""); }, "101"},
+        {"two files", [&] { addExamples({"run2.txt"}); }, "101"},
+        {"written", [&] { form->Command1->click(); }, "111"},
+        {"another range", [&] { trigger("All Curves"); }, "101"},
+        {"the written range again", [&] { trigger("Common Range"); }, "111"},
+        {"another spread", [&] { trigger("Standard Error"); }, "111"},
+        {"a third file", [&] { addExamples({"run3.txt"}); }, "101"},
+        {"written again", [&] { form->Command1->click(); }, "111"},
+        {"a failed write",
+         [&] {
+             form->Text3->setText("0");
+             form->Command1->click();
+         },
+         "101"},
+        {"cleared", [&] { form->Command3->click(); }, "000"},
+    };
+    for (const Step &step : steps) {
+        step.run();
+        EXPECT_EQ(menuStates(), step.states) << step.what;
+    }
+    // The choices outlast "Clear"; nothing was drawn or saved through a disabled item.
+    EXPECT_TRUE(action("Standard Error")->isChecked() && action("Common Range")->isChecked());
+    EXPECT_EQ(messages.size(), 1u); // the failed write's
+    trigger("&Save Figure...");
+    EXPECT_TRUE(saveDialogs.isEmpty());
+}
+
+TEST_F(GraphMenuTest, OpensOnARightClickOnTheGraphOrTheMenuKeyOnly) {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto rightClick = [](QWidget *target) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                target->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(target, &event);
+    };
+    struct Case {
+        const char *what;
+        std::function<void()> run;
+        bool opens;
+    } cases[] = {
+        {"right-click on the graph", [&] { rightClick(form->Picture1); }, true},
+        {"right-click on a caption", [&] { rightClick(form->findChild<QLabel *>("Label20")); },
+         false},
+        {"Menu key", [&] { QTest::keyClick(form->Text3, Qt::Key_Menu); }, true},
+    };
+    for (const Case &c : cases) {
+        c.run();
+        EXPECT_EQ(form->graphMenu()->isVisible(), c.opens) << c.what;
+        form->graphMenu()->hide();
+    }
+}
+
+// Each figure is the one mergon-batch draws for the same files, range and band: the same
+// pixels, the same SVG; the PDF is one page of 1200 x 800 points.
+TEST_F(GraphMenuTest, SavedFiguresAreMergonBatchsPaperFigures) {
+    addExamples({"run1.txt", "run2.txt"});
+    form->Text3->setText("50");
+    struct Case {
+        const char *file, *spread, *band, *averageOver, *range;
+    } cases[] = {
+        {"fig.png", "95 % Confidence Interval", "ci", "Common Range", "common"},
+        {"fig.SVG", "Standard Deviation", "sd", "All Curves", "union"},
+        {"fig.pdf", "Standard Error", "se", "Common Range", "common"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        trigger(QString::fromUtf8(c.spread));
+        trigger(QString::fromUtf8(c.averageOver));
+        save("&Save Figure...", path(c.file));
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+        const QByteArray window = readAll(path(c.file));
+        if (QByteArray(c.file).endsWith(".pdf")) {
+            EXPECT_TRUE(window.startsWith("%PDF-"));
+            const QRegularExpression page(R"(/MediaBox \[0 0 1200(\.0*)? 800(\.0*)?\])");
+            EXPECT_TRUE(page.match(QString::fromLatin1(window)).hasMatch());
+            continue;
+        }
+        const QString batchFile = QString::fromStdString(path(QStringLiteral("batch-") + c.file));
+        Result r =
+            runBatch({example("run1.txt"), example("run2.txt"), "--divisions", "50", "--output",
+                      QString::fromStdString(path("batch.mrg")), "--plot", batchFile,
+                      "--plot-style", "paper", "--band", c.band, "--range", c.range});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        if (QByteArray(c.file).endsWith(".png")) {
+            const QImage image = QImage::fromData(window, "PNG");
+            EXPECT_EQ(image.size(), QSize(1200, 800));
+            EXPECT_TRUE(image == QImage(batchFile));
+        } else {
+            EXPECT_TRUE(window.contains("width=\"1200") && window.contains("height=\"800"));
+            EXPECT_EQ(window, readAll(batchFile.toStdString()));
+        }
+    }
+    EXPECT_EQ(saveDialogs.front(),
+              "Save Figure: PNG image (*.png), SVG drawing (*.svg), PDF document (*.pdf)");
+    EXPECT_EQ(form->session().divisionCount, 0); // the window's session is left alone
+
+    // A type that none of the three is: the box, no file.
+    save("&Save Figure...", path("fig.jpg"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "The picture could not be written. (75)");
+    EXPECT_EQ(readAll(path("fig.jpg")), "<missing>");
+}
+
+// The table of the last "Write to File" is mergon-batch --statistics's to the byte, with the
+// interval columns under "95 % Confidence Interval"; over the output file it is refused.
+TEST_F(GraphMenuTest, SavedStatisticsAreMergonBatchsTable) {
+    addExamples({"run1.txt", "run2.txt", "run3.txt"});
+    const QString output = QString::fromStdString(path("out.mrg"));
+    form->Text2[0]->setText(output);
+    struct Case {
+        const char *spread, *averageOver;
+        QStringList batchOptions;
+    } cases[] = {
+        {"None", "Common Range", {}},
+        {"Standard Deviation", "All Curves", {"--range", "union"}},
+        {"95 % Confidence Interval", "Common Range", {"--confidence", "0.95"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.spread);
+        trigger(QString::fromUtf8(c.averageOver));
+        form->Text3->setText("37");
+        form->Command1->click();
+        form->Text3->setText("5"); // the table is the write's, whatever the box says now
+        trigger(QString::fromUtf8(c.spread));
+        save("Save S&tatistics...", path("window.csv"));
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+        Result r = runBatch(QStringList{example("run1.txt"), example("run2.txt"),
+                                        example("run3.txt"), "--divisions", "37", "--output",
+                                        QString::fromStdString(path("batch.mrg")), "--statistics",
+                                        QString::fromStdString(path("batch.csv"))} +
+                            c.batchOptions);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QByteArray table = readAll(path("window.csv"));
+        EXPECT_EQ(table, readAll(path("batch.csv")));
+        EXPECT_EQ(table.count("\r\n"), 39);
+        EXPECT_EQ(readAll(path("batch.mrg")), readAll(output.toStdString()));
+    }
+    EXPECT_EQ(saveDialogs.front(), "Save Statistics: CSV table (*.csv)");
+
+    const QByteArray written = readAll(output.toStdString());
+    save("Save S&tatistics...", output.toStdString());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.endsWith("(75)")) << messages[0].text.toStdString();
+    EXPECT_EQ(readAll(output.toStdString()), written);
+}
+
+// Three flat curves at y 0, 1 and 2 (the first reaching out to -10 and 10 to widen the frame):
+// the band lies under the red mean at 1, pale red on both sides, the standard error narrower
+// than the deviation, the 95 % interval (t = 4.3) wider; none without a spread.
+TEST_F(GraphMenuTest, WriteDrawsTheChosenBandUnderTheMeanCurve) {
+    const std::string a = writeCurve("a.txt", {{0, 0}, {10, 0}, {11, 10}, {12, -10}});
+    const std::string b = writeCurve("b.txt", {{0, 1}, {10, 1}});
+    const std::string c = writeCurve("c.txt", {{0, 2}, {10, 2}});
+    form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
+    const QColor pale(255, 205, 205);
+    struct Case {
+        const char *spread;
+        int above, below; // pale pixels in one column
+    } measured[4];
+    const char *spreads[] = {"None", "Standard Error", "Standard Deviation",
+                             "95 % Confidence Interval"};
+    for (int i = 0; i < 4; ++i) {
+        form->Command3->click();
+        for (const std::string &file : {a, b, c})
+            add(file);
+        trigger(QString::fromUtf8(spreads[i]));
+        form->Command1->click();
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+        const PanelCanvas &canvas = form->Picture1->canvas();
+        const QImage image = canvas.image();
+        const QPointF onMean = canvas.toPixel(5, -1);
+        const int x = static_cast<int>(onMean.x()), meanY = static_cast<int>(onMean.y());
+        int redY = -1;
+        for (int y = meanY - 2; y <= meanY + 2; ++y)
+            if (image.pixelColor(x, y) == QColor(255, 0, 0))
+                redY = y;
+        ASSERT_GE(redY, 0) << spreads[i];
+        measured[i] = {spreads[i], 0, 0};
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) == pale)
+                ++(y < redY ? measured[i].above : measured[i].below);
+    }
+    EXPECT_EQ(measured[0].above + measured[0].below, 0);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_GT(measured[i].above, 2) << measured[i].spread;
+        EXPECT_GT(measured[i].below, 2) << measured[i].spread;
+    }
+    EXPECT_LT(measured[1].above, measured[2].above);
+    EXPECT_LT(measured[2].above, measured[3].above);
+}
+
+// Files with quotes, blanks and a dollar in their names, each with its own settings, averaged
+// over all curves: the copied command, run by /bin/sh, writes the window's file again.
+TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
+    const std::string a = writeCurve("it's a.txt", {{0.1, 1}, {0.35, 2.5}, {0.7, 3}, {1.3, -0.25}});
+    const std::string b = writeCurve("b $HOME.txt", {{0.2, 2}, {0.9, 1.75}, {1.1, 4}});
+    const std::string c = writeFile("-c.csv", "x,y\r\n0.0,1e-3\r\n0.4,2.5E+2\r\n1.2,-7\r\n");
+    struct Case {
+        const char *averageOver, *spread;
+        bool union_;
+    } cases[] = {{"Common Range", "None", false}, {"All Curves", "Standard Error", true}};
+    for (const Case &cs : cases) {
+        SCOPED_TRACE(cs.averageOver);
+        form->Command3->click();
+        for (auto [box, text] : {std::pair(form->Text4, "5"),
+                                 {form->Text5, "6"},
+                                 {form->Text10, "3"},
+                                 {form->Text7, " 0.3 mW"}})
+            box->setText(text);
+        form->Text8[1]->setText("2.5e0x");
+        add(a);
+        add(b);
+        form->Text7->setText("1");
+        form->Text4->setText("1");
+        form->Text5->setText("2");
+        form->Text10->setText("1");
+        add(c);
+        form->Text3->setText(" 37 ");
+        form->Text2[0]->setText(QString::fromStdString(path("out 'put'.mrg")));
+        trigger(QString::fromUtf8(cs.averageOver));
+        trigger(QString::fromUtf8(cs.spread));
+        form->Command1->click();
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+        const QByteArray window = readAll(path("out 'put'.mrg"));
+        ASSERT_TRUE(QFile::remove(QString::fromStdString(path("out 'put'.mrg"))));
+
+        trigger("&Copy Batch Command");
+        const QString command = QApplication::clipboard()->text();
+        EXPECT_TRUE(command.startsWith("mergon-batch ")) << command.toStdString();
+        EXPECT_EQ(command.contains("--range union"), cs.union_) << command.toStdString();
+        QProcess shell;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", QFileInfo(QStringLiteral(MERGON_BATCH)).absolutePath() + ':' +
+                                       environment.value("PATH"));
+        shell.setProcessEnvironment(environment);
+        shell.setWorkingDirectory(QDir::rootPath());
+        shell.start("/bin/sh", {"-c", command});
+        ASSERT_TRUE(shell.waitForFinished(60000));
+        EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+        EXPECT_EQ(readAll(path("out 'put'.mrg")), window) << command.toStdString();
+    }
+}
+
+// Dropped files are added as if chosen, with the boxes' settings, up to ten in all; the first
+// that fails stops the rest with its box; a drop while a command runs is ignored.
+TEST_F(GraphMenuTest, DroppedFilesAreAddedOneAfterAnother) {
+    const QString good = example("run1.txt");
+    const QString bad = QString::fromStdString(writeFile("bad.txt", "h\nh\nh\n1 2 3 4 x 6\n"));
+    struct Case {
+        const char *what;
+        QStringList dropped;
+        int added, boxes;
+    } cases[] = {
+        {"three files", {good, example("run2.txt"), example("run3.txt")}, 3, 0},
+        {"a bad file in the middle", {good, bad, good}, 2, 1},
+        {"twelve files", QStringList(12, good), 10, 0},
+    };
+    for (const Case &c : cases) {
+        form->Command3->click();
+        messages.clear();
+        drop(c.dropped);
+        EXPECT_EQ(std::tuple(form->session().fileCount, filesShown(), int(messages.size())),
+                  std::tuple(c.added, c.added, c.boxes))
+            << c.what;
+    }
+    EXPECT_TRUE(messages[0].text.endsWith("(13)")) << messages[0].text.toStdString();
+    EXPECT_EQ(chooserShown, 0);
+    EXPECT_EQ(form->Text2[0]->text(), QString(good).chopped(3) + "mrg");
+
+    form->Command3->click();
+    addExamples({"run1.txt", "run2.txt"});
+    form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
+    form->setYieldInterval(0);
+    int dropsDuringTheCommand = 0;
+    QTimer dropper;
+    QObject::connect(&dropper, &QTimer::timeout, [&] {
+        if (form->commandRunning() && dropsDuringTheCommand++ == 0)
+            drop({example("run3.txt")});
+    });
+    dropper.start(0);
+    form->Command1->click();
+    dropper.stop();
+    QCoreApplication::processEvents();
+    EXPECT_GT(dropsDuringTheCommand, 0);
+    EXPECT_EQ(form->session().fileCount, 2);
+}
+
+// `mergon run1.txt run2.txt` in the examples folder starts with the two files; --version and
+// --help answer as Qt programs do.
+TEST_F(GraphMenuTest, CommandLineNamesTheFilesToAdd) {
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(QStringLiteral(MERGON_EXAMPLES));
+    const QStringList files = filesToOpen({"mergon", "run1.txt", "./run2.txt"});
+    QDir::setCurrent(here);
+    form->addFiles(files);
+    EXPECT_EQ(std::tuple(form->session().fileCount, form->Text2[1]->text(), form->Text2[2]->text()),
+              std::tuple(int16_t{2}, example("run1.txt"), example("run2.txt")));
+
+    struct Case {
+        const char *option, *answer;
+    } cases[] = {{"--version", "mergon " MERGON_VERSION "\n"}, {"--help", "[FILE...]"}};
+    for (const Case &c : cases) {
+        Result r = runProgram({QString::fromUtf8(c.option)}, {}, QStringLiteral(MERGON_APP));
+        EXPECT_EQ(r.exitCode, 0) << c.option;
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.answer))) << r.out.toStdString();
+    }
+}
