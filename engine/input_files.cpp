@@ -88,7 +88,24 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
     return Status::success();
 }
 
-Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows) {
+namespace {
+
+// The first of the x and y columns that lies outside the fields of slot k's data lines.
+Status columnsWithinFields(const Session &s, int k) {
+    for (const int column : {s.xColumn[k], s.yColumn[k]})
+        if (column < 1 || column > s.fieldsPerLine[k])
+            return Status::failure(kInvalidArgument, "Column " + std::to_string(column) +
+                                                         " is not in " + s.fileNames[k])
+                .withDetail("column " + std::to_string(column) + " is not in " + s.fileNames[k] +
+                            ": its first data line has " + std::to_string(s.fieldsPerLine[k]) +
+                            " fields");
+    return Status::success();
+}
+
+} // namespace
+
+Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows,
+                      bool columnsInFile) {
     FileMeasure measure;
     Status status = measureFile(file, s.fileNames[k], s.skipLines[k], s.readingRules[k], measure);
     if (measure.lineCount > 0)
@@ -96,6 +113,10 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows)
     if (!status.ok())
         return status;
     s.fieldsPerLine[k] = measure.fieldsPerLine;
+    if (columnsInFile) {
+        if (status = columnsWithinFields(s, k); !status.ok())
+            return status;
+    }
 
     return readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
         // The ranges are floats: a value beyond their range fails before it widens any.
@@ -103,7 +124,9 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows)
         if (!std::isfinite(x) || !std::isfinite(y))
             return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " +
                                                   s.fileNames[static_cast<size_t>(k)] +
-                                                  " holds a value beyond the float range");
+                                                  " holds a value beyond the float range")
+                .withDetail("row " + std::to_string(i) +
+                            " holds a value beyond the range of single precision");
         // Each comparison is made on the double; what is stored is rounded to float.
         if (s.plotXMax <= row.x)
             s.plotXMax = x;
