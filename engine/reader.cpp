@@ -27,9 +27,9 @@ Status skipHeader(TextFile &file, int skipLines) {
     for (int i = 0; i < skipLines; ++i) {
         Status status = file.skipLine();
         if (status.code() == kPastEnd)
-            return std::move(status).withDetail(
-                "line " + std::to_string(file.lineOfLastRead()) + ": the file ends within its " +
-                std::to_string(skipLines) + " header lines");
+            return std::move(status).withDetail("line " + std::to_string(file.lineOfLastRead()) +
+                                                ": the file ends within its " +
+                                                std::to_string(skipLines) + " header lines");
         if (!status.ok())
             return status;
     }
@@ -83,7 +83,10 @@ std::string fieldDetail(const std::string &path, const Field &field, int column,
                         const ReadingRules &rules) {
     const std::string where =
         "line " + std::to_string(field.line) + ", column " + std::to_string(column) + ": ";
-    const std::string text = "\"" + itemText(path, field.offset, rules) + "\"";
+    // A quoted item shows in its own quotes.
+    std::string text = itemText(path, field.offset, rules);
+    if (!text.starts_with('"'))
+        text = "\"" + text + "\"";
     return where + text +
            (field.kind == Field::Kind::TooLarge ? " is beyond the range of double precision"
                                                 : " is not a number");
@@ -141,12 +144,12 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
         return fail(file, status);
     if (file.atEnd()) {
         status = file.close();
-        return status.ok() ? Status::failure(kPastEnd, "No data after the header of " + path)
-                                 .withDetail(skipLines > 0
-                                                 ? "nothing follows the " +
-                                                       std::to_string(skipLines) + " header lines"
-                                                 : "the file holds no data")
-                           : status;
+        return status.ok()
+                   ? Status::failure(kPastEnd, "No data after the header of " + path)
+                         .withDetail(skipLines > 0 ? "nothing follows the " +
+                                                         std::to_string(skipLines) + " header lines"
+                                                   : "the file holds no data")
+                   : status;
     }
 
     // Every field read moves over the line ends after it, so the lines are counted on the way:
@@ -260,7 +263,7 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
                         status = std::move(status).withDetail(
                             "line " + std::to_string(file.lineOfLastRead()) +
                             ": the file ends after " + std::to_string(j - 1) + " of " +
-                            std::to_string(perLine) + " fields of row " + std::to_string(i));
+                            std::to_string(perLine) + " fields");
                     if (!status.ok())
                         return fail(file, status);
                     if (!isX && !isY)

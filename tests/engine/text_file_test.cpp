@@ -13,8 +13,8 @@ using namespace mergon;
 namespace {
 
 // Every field up to the end of the data, blank-separated: E for empty, M for missing, T for
-// text, H for too large, else the value in its shortest exact form; a failure ends the text with its message.
-// A tiny buffer puts items, CR LF pairs and marks across refills.
+// text, H for too large, else the value in its shortest exact form; a failure ends the text with
+// its message. A tiny buffer puts items, CR LF pairs and marks across refills.
 std::string readAllFields(const std::string &path, bool convert, const ReadingRules &rules,
                           std::size_t bufferSize) {
     TextFile file(bufferSize);
@@ -87,7 +87,8 @@ TEST(TextFileFields, Grammar) {
         for (bool convert : {true, false})
             for (std::size_t bufferSize : {std::size_t{2}, TextFile::kDefaultBufferSize})
                 EXPECT_EQ(readAllFields(dir.write("case.txt", text), convert, rules, bufferSize),
-                          convert ? fields : std::regex_replace(fields, std::regex("[^ EMT]+"), "0"))
+                          convert ? fields
+                                  : std::regex_replace(fields, std::regex("[^ EMT]+"), "0"))
                     << name << (convert ? "" : ", classified only") << ", buffer " << bufferSize;
 }
 
