@@ -28,12 +28,16 @@ bool storeFloat(const std::string &text, float &field) {
 } // namespace
 
 Status storeSettings(Session &s, int k, const SettingTexts &t) {
-    bool stored = storeInt16(t.xColumn, s.xColumn[k]) && storeInt16(t.yColumn, s.yColumn[k]) &&
-                  storeFloat(t.xCoefficient, s.xCoefficient[k]) &&
-                  storeFloat(t.yCoefficient, s.yCoefficient[k]) &&
-                  storeFloat(t.yWeight, s.yWeight[k]) && storeInt16(t.skipLines, s.skipLines[k]);
-    if (!stored)
-        return Status::failure(kTooLarge, "a setting does not fit its field");
+    const char *unfit = !storeInt16(t.xColumn, s.xColumn[k])             ? "x column"
+                        : !storeInt16(t.yColumn, s.yColumn[k])           ? "y column"
+                        : !storeFloat(t.xCoefficient, s.xCoefficient[k]) ? "x coefficient"
+                        : !storeFloat(t.yCoefficient, s.yCoefficient[k]) ? "y coefficient"
+                        : !storeFloat(t.yWeight, s.yWeight[k])           ? "weight"
+                        : !storeInt16(t.skipLines, s.skipLines[k])       ? "number of header lines"
+                                                                         : nullptr;
+    if (unfit)
+        return Status::failure(kTooLarge, "a setting does not fit its field")
+            .withDetail(std::string("the ") + unfit + " is out of range");
     s.readingRules[k] = t.rules;
     return Status::success();
 }
@@ -113,12 +117,9 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows,
     if (!status.ok())
         return status;
     s.fieldsPerLine[k] = measure.fieldsPerLine;
-    if (columnsInFile) {
-        if (status = columnsWithinFields(s, k); !status.ok())
-            return status;
-    }
 
-    return readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
+    // A fault in the file itself is named first; a column beyond its fields only after it.
+    status = readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
         // The ranges are floats: a value beyond their range fails before it widens any.
         const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
         if (!std::isfinite(x) || !std::isfinite(y))
@@ -142,6 +143,9 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows,
             s.fileXMin[k] = x;
         return Status::success();
     });
+    if (status.ok() && columnsInFile)
+        status = columnsWithinFields(s, k);
+    return status;
 }
 
 } // namespace mergon

@@ -21,13 +21,13 @@ struct Shape {
     // The last file once added: its data lines, fields per line, x extent and kept rows.
     int lineCount = 0, fieldsPerLine = 0;
     float xMin = 0, xMax = 0;
-    std::vector<std::pair<double, double>> rows;
+    std::vector<std::pair<double, double>> rows = {};
     // When given, the mean of `inputs`, and its statistics over the union of their ranges, are
     // those of these files to the byte.
-    std::vector<Input> sameMeanAs;
-    int code = 0;           // the last file's addition fails with this code
-    std::string detail;     // and this cause; "{input}" stands for its path, "{dir}" the folder
-    bool batchOnly = false; // the window reads it (as 0) and only mergon-batch fails it
+    std::vector<Input> sameMeanAs = {};
+    int code = 0;            // the last file's addition fails with this code
+    std::string detail = {}; // and this cause; "{input}" stands for its path, "{dir}" the folder
+    bool batchOnly = false;  // the window reads it (as 0) and only mergon-batch fails it
 };
 
 // Rows of "1 2 3 4 x y" after three header lines.
@@ -123,7 +123,7 @@ inline const std::vector<Shape> &shapes() {
 
 // The files of a row's inputs made in `dir`: their paths, or empty when they cannot be made here.
 inline std::vector<std::string> make(const std::vector<Input> &inputs, const TempDir &dir) {
-    bad_inputs::Case c{"", inputs, "out.mrg"};
+    const bad_inputs::Case c{"", inputs, "out.mrg", "", "100", 0, 0, "", ""};
     const bad_inputs::Prepared p = bad_inputs::prepare(c, dir);
     if (!p.skipped.empty())
         return {};
