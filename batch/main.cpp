@@ -353,12 +353,15 @@ std::string fullPath(const std::string &path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-// Prints a failed command's message after the file it is about, when there is one.
+// Prints a failed command's message after the file it is about, when there is one, and on a
+// second line its cause in plain words, when known.
 int fail(const Status &status) {
     std::cerr << "mergon-batch: ";
     if (!status.subject().empty())
         std::cerr << status.subject() << ": ";
     std::cerr << status.message() << "\n";
+    if (!status.detail().empty())
+        std::cerr << "mergon-batch: " << status.detail() << "\n";
     return 1;
 }
 
@@ -404,8 +407,10 @@ int run(const Options &o) {
     RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
     for (const InputFile &input : o.files) {
         const int k = takeNextSlot(s);
-        Status status = addInputFile(s, file, fullPath(input.path), input.settings,
-                                     kept[static_cast<size_t>(k)]);
+        SettingTexts settings = input.settings;
+        settings.columnsInFile = true; // no one sees a curve lie on an axis here
+        Status status =
+            addInputFile(s, file, fullPath(input.path), settings, kept[static_cast<size_t>(k)]);
         if (!status.ok())
             return fail(status);
         if (o.verbose) {

@@ -15,13 +15,13 @@ namespace {
 // already does, else `what` about the file followed by that message.
 Status naming(const Status &status, const std::string &path, const std::string &what) {
     if (status.message().find(path) != std::string::npos)
-        return Status::failure(status.code(), status.message(), path);
+        return Status::failure(status.code(), status.message(), path).withDetail(status.detail());
     std::string message = what + " \"" + path + "\"";
     if (!status.message().empty())
         message += ": " + status.message();
     if (message.back() != '.')
         message += '.';
-    return Status::failure(status.code(), message, path);
+    return Status::failure(status.code(), message, path).withDetail(status.detail());
 }
 
 // The rows of slot i: the kept ones when there are, else read from the file into `rows`.
@@ -149,6 +149,14 @@ std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount) {
     return gridX;
 }
 
+const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Row> &reversed) {
+    if (rows.size() < 3 || !(rows.back().x < rows[1].x))
+        return rows;
+    reversed.assign(rows.begin(), rows.begin() + 1);
+    reversed.insert(reversed.end(), rows.rbegin(), rows.rend() - 1);
+    return reversed;
+}
+
 void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
                     std::vector<double> &gridY) {
     if (rows.size() < 2)
@@ -189,7 +197,7 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
         return status;
     std::vector<RunningStatistics> spread(options.statistics ? out.x.size() : 0);
 
-    std::vector<Row> rows;
+    std::vector<Row> rows, reversed;
     const std::vector<Row> *source = nullptr;
     for (int i = 1; i <= session.fileCount; ++i) {
         session.chosenFileName = session.fileNames[i];
@@ -198,7 +206,8 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
             file.closeAll();
             return naming(status, session.chosenFileName, "Could not read the input file");
         }
-        addCurveOnSpan(*source, out, spans[static_cast<size_t>(i - 1)], spread);
+        addCurveOnSpan(searchOrder(*source, reversed), out, spans[static_cast<size_t>(i - 1)],
+                       spread);
         if (afterFile)
             afterFile();
     }

@@ -74,6 +74,11 @@ void sweepGrid(const std::vector<Row> &rows, const std::vector<float> &gridX, Pl
     }
 }
 
+// The rows in the order the search takes them (entry 0 first as ever): the file's order, or,
+// when its last row's x lies below its first row's x (a cooling run, a spectrum written from
+// high to low wavenumber, an x coefficient of -1), the reverse, which `reversed` then holds.
+const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Row> &reversed);
+
 // Adds one file's value at every grid point to gridY (see GridPlace for the rows it takes).
 void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
                     std::vector<double> &gridY);

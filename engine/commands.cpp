@@ -40,7 +40,8 @@ void giveBackSlot(Session &session) {
 }
 
 Status additionFailure(const Status &status, const std::string &path) {
-    return Status::failure(status.code(), additionFailureText(status.code()), path);
+    return Status::failure(status.code(), additionFailureText(status.code()), path)
+        .withDetail(status.detail());
 }
 
 Status addInputFile(Session &s, TextFile &file, const std::string &path, const SettingTexts &texts,
@@ -58,7 +59,7 @@ Status addInputFile(Session &s, TextFile &file, const std::string &path, const S
         return Status::failure(status.code(), status.message(), path);
     }
     if (status.ok())
-        status = measureAndRead(s, file, k, rows);
+        status = measureAndRead(s, file, k, rows, texts.columnsInFile);
     if (!status.ok()) {
         file.closeAll();
         return additionFailure(status, path);

@@ -28,12 +28,16 @@ bool storeFloat(const std::string &text, float &field) {
 } // namespace
 
 Status storeSettings(Session &s, int k, const SettingTexts &t) {
-    bool stored = storeInt16(t.xColumn, s.xColumn[k]) && storeInt16(t.yColumn, s.yColumn[k]) &&
-                  storeFloat(t.xCoefficient, s.xCoefficient[k]) &&
-                  storeFloat(t.yCoefficient, s.yCoefficient[k]) &&
-                  storeFloat(t.yWeight, s.yWeight[k]) && storeInt16(t.skipLines, s.skipLines[k]);
-    if (!stored)
-        return Status::failure(kTooLarge, "a setting does not fit its field");
+    const char *unfit = !storeInt16(t.xColumn, s.xColumn[k])             ? "x column"
+                        : !storeInt16(t.yColumn, s.yColumn[k])           ? "y column"
+                        : !storeFloat(t.xCoefficient, s.xCoefficient[k]) ? "x coefficient"
+                        : !storeFloat(t.yCoefficient, s.yCoefficient[k]) ? "y coefficient"
+                        : !storeFloat(t.yWeight, s.yWeight[k])           ? "weight"
+                        : !storeInt16(t.skipLines, s.skipLines[k])       ? "number of header lines"
+                                                                         : nullptr;
+    if (unfit)
+        return Status::failure(kTooLarge, "a setting does not fit its field")
+            .withDetail(std::string("the ") + unfit + " is out of range");
     s.readingRules[k] = t.rules;
     return Status::success();
 }
@@ -88,7 +92,24 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
     return Status::success();
 }
 
-Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows) {
+namespace {
+
+// The first of the x and y columns that lies outside the fields of slot k's data lines.
+Status columnsWithinFields(const Session &s, int k) {
+    for (const int column : {s.xColumn[k], s.yColumn[k]})
+        if (column < 1 || column > s.fieldsPerLine[k])
+            return Status::failure(kInvalidArgument, "Column " + std::to_string(column) +
+                                                         " is not in " + s.fileNames[k])
+                .withDetail("column " + std::to_string(column) + " is not in " + s.fileNames[k] +
+                            ": its first data line has " + std::to_string(s.fieldsPerLine[k]) +
+                            " fields");
+    return Status::success();
+}
+
+} // namespace
+
+Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows,
+                      bool columnsInFile) {
     FileMeasure measure;
     Status status = measureFile(file, s.fileNames[k], s.skipLines[k], s.readingRules[k], measure);
     if (measure.lineCount > 0)
@@ -97,13 +118,16 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows)
         return status;
     s.fieldsPerLine[k] = measure.fieldsPerLine;
 
-    return readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
+    // A fault in the file itself is named first; a column beyond its fields only after it.
+    status = readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
         // The ranges are floats: a value beyond their range fails before it widens any.
         const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
         if (!std::isfinite(x) || !std::isfinite(y))
             return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " +
                                                   s.fileNames[static_cast<size_t>(k)] +
-                                                  " holds a value beyond the float range");
+                                                  " holds a value beyond the float range")
+                .withDetail("row " + std::to_string(i) +
+                            " holds a value beyond the range of single precision");
         // Each comparison is made on the double; what is stored is rounded to float.
         if (s.plotXMax <= row.x)
             s.plotXMax = x;
@@ -119,6 +143,9 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows)
             s.fileXMin[k] = x;
         return Status::success();
     });
+    if (status.ok() && columnsInFile)
+        status = columnsWithinFields(s, k);
+    return status;
 }
 
 } // namespace mergon

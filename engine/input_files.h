@@ -23,6 +23,9 @@ struct SettingTexts {
     ReadingRules rules{};           // how the file's fields are split and numbers read
     std::string xName{};            // when given, x is the column of this name instead
     std::string yName{};            // when given, y is the column of this name instead
+    // An x or y column beyond the fields of a data line fails the addition (code 5) instead of
+    // reading as 0: for front ends where no one sees the curve lie on an axis.
+    bool columnsInFile = false;
 };
 
 // Copies the settings into slot k in the window's order (x column, y column, x coefficient,
@@ -37,7 +40,9 @@ Status findNamedColumns(Session &session, TextFile &file, int k, const SettingTe
 
 // Counts the lines and fields of slot k's file, then reads its rows, widening the plot range
 // and the slot's x extent with each row. What was computed before a failure stays. `rows`
-// holds the rows read, for a redraw in the same command.
-Status measureAndRead(Session &session, TextFile &file, int k, std::vector<Row> &rows);
+// holds the rows read, for a redraw in the same command. With columnsInFile, an x or y column
+// outside the fields per line fails with kInvalidArgument before the rows are read.
+Status measureAndRead(Session &session, TextFile &file, int k, std::vector<Row> &rows,
+                      bool columnsInFile = false);
 
 } // namespace mergon

@@ -1,6 +1,7 @@
 #include "engine/reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -25,6 +26,10 @@ Status fail(TextFile &file, Status status) {
 Status skipHeader(TextFile &file, int skipLines) {
     for (int i = 0; i < skipLines; ++i) {
         Status status = file.skipLine();
+        if (status.code() == kPastEnd)
+            return std::move(status).withDetail("line " + std::to_string(file.lineOfLastRead()) +
+                                                ": the file ends within its " +
+                                                std::to_string(skipLines) + " header lines");
         if (!status.ok())
             return status;
     }
@@ -33,6 +38,58 @@ Status skipHeader(TextFile &file, int skipLines) {
 
 std::string place(int row, int column) {
     return " in column " + std::to_string(column) + " of row " + std::to_string(row);
+}
+
+// The item that starts at `offset` of the file, as a failure shows it: up to the separator or
+// the line end (a quoted item to its closing quote), cut short when long, control bytes
+// written as \xNN.
+std::string itemText(const std::string &path, std::int64_t offset, const ReadingRules &rules) {
+    constexpr std::size_t kShown = 40;
+    std::string raw(kShown + 1, '\0');
+    std::FILE *in = offset >= 0 ? std::fopen(path.c_str(), "rb") : nullptr;
+    if (!in)
+        return {};
+    std::size_t size = 0;
+    if (fseeko(in, static_cast<off_t>(offset), SEEK_SET) == 0)
+        size = std::fread(raw.data(), 1, raw.size(), in);
+    std::fclose(in);
+    raw.resize(size);
+    std::size_t end = 0;
+    if (!raw.empty() && raw[0] == '"') {
+        end = std::min(raw.find('"', 1), raw.find_first_of("\r\n"));
+        end = end == std::string::npos ? raw.size() : raw[end] == '"' ? end + 1 : end;
+    } else {
+        end = std::min(raw.find_first_of(std::string("\r\n") + rules.separator), raw.size());
+        while (end > 0 && (raw[end - 1] == ' ' || raw[end - 1] == '\t'))
+            --end;
+    }
+    const bool cut = end > kShown;
+    std::string text;
+    for (const char c : raw.substr(0, std::min(end, kShown))) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return cut ? text + "..." : text;
+}
+
+// Where a row's field could not be read, in plain words.
+std::string fieldDetail(const std::string &path, const Field &field, int column,
+                        const ReadingRules &rules) {
+    const std::string where =
+        "line " + std::to_string(field.line) + ", column " + std::to_string(column) + ": ";
+    // A quoted item shows in its own quotes.
+    std::string text = itemText(path, field.offset, rules);
+    if (!text.starts_with('"'))
+        text = "\"" + text + "\"";
+    return where + text +
+           (field.kind == Field::Kind::TooLarge ? " is beyond the range of double precision"
+                                                : " is not a number");
 }
 
 // Room for the numbers of the plain lines taken at a time.
@@ -87,8 +144,12 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
         return fail(file, status);
     if (file.atEnd()) {
         status = file.close();
-        return status.ok() ? Status::failure(kPastEnd, "No data after the header of " + path)
-                           : status;
+        return status.ok()
+                   ? Status::failure(kPastEnd, "No data after the header of " + path)
+                         .withDetail(skipLines > 0 ? "nothing follows the " +
+                                                         std::to_string(skipLines) + " header lines"
+                                                   : "the file holds no data")
+                   : status;
     }
 
     // Every field read moves over the line ends after it, so the lines are counted on the way:
@@ -108,20 +169,23 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
             ++fields;
         }
         if (file.lineEndsRead() - firstLineEnd > kMaxCount)
-            return fail(file, Status::failure(kTooLarge, "More than 32767 data lines in " + path));
+            return fail(file, Status::failure(kTooLarge, "More than 32767 data lines in " + path)
+                                  .withDetail("more than 32767 data lines"));
     } while (!file.atEnd());
     const std::int64_t lines = file.lineEndsRead() - firstLineEnd + (file.atLineStart() ? 0 : 1);
     status = file.close();
     if (!status.ok())
         return status;
     if (lines > kMaxCount)
-        return Status::failure(kTooLarge, "More than 32767 data lines in " + path);
+        return Status::failure(kTooLarge, "More than 32767 data lines in " + path)
+            .withDetail("more than 32767 data lines");
 
     out.lineCount = static_cast<int16_t>(lines);
     out.fieldCount = fields;
     const std::int64_t perLine = roundedQuotient(fields, lines);
     if (perLine > kMaxCount)
-        return Status::failure(kTooLarge, "More than 32767 fields per line in " + path);
+        return Status::failure(kTooLarge, "More than 32767 fields per line in " + path)
+            .withDetail("more than 32767 fields per line");
     out.fieldsPerLine = static_cast<int16_t>(perLine);
     return Status::success();
 }
@@ -135,11 +199,11 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow) {
     const int lineCount = std::max(settings.lineCount, 0);
-    if (lineCount > kMaxCount || settings.fieldsPerLine > kMaxCount) {
-        rows.assign(1, Row{});
-        return Status::failure(kTooLarge, "Counts above 32767 for " + settings.path);
-    }
-    rows.assign(static_cast<std::size_t>(lineCount) + 1, Row{});
+    rows.assign(1, Row{});
+    if (lineCount > kMaxCount || settings.fieldsPerLine > kMaxCount)
+        return Status::failure(kTooLarge, "Counts above 32767 for " + settings.path)
+            .withDetail("more than 32767 data lines or fields per line");
+    rows.reserve(static_cast<std::size_t>(lineCount) + 1);
     file.setRules(settings.rules);
     Status status = file.openForReading(settings.path);
     if (!status.ok())
@@ -163,10 +227,15 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
                    ? fail(file, Status::failure(kNonNumeric, "Non-numeric field" + place(i, j) +
                                                                  " of " + settings.path))
                    : fail(file, Status::failure(kTooLarge, "Number too large" + place(i, j) +
-                                                               " of " + settings.path));
+                                                               " of " + settings.path)
+                                    .withDetail("row " + std::to_string(i) + ", column " +
+                                                std::to_string(j) +
+                                                ": a number beyond the range of double "
+                                                "precision"));
     };
     for (int i = 1; i <= lineCount; ++i) {
         Row row;
+        bool missing = false; // the row lacks its x or y: it is left out
         if (perLine > 0 && plainCount - nextPlain >= perLine) {
             // The usual row: all its fields among the plain numbers at hand.
             const PlainNumber *fields = plain.data() + nextPlain;
@@ -190,10 +259,24 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
                     field.kind = number.convert(field.value);
                 } else {
                     status = file.readField(field, isX || isY);
+                    if (status.code() == kPastEnd)
+                        status = std::move(status).withDetail(
+                            "line " + std::to_string(file.lineOfLastRead()) +
+                            ": the file ends after " + std::to_string(j - 1) + " of " +
+                            std::to_string(perLine) + " fields");
                     if (!status.ok())
                         return fail(file, status);
                     if (!isX && !isY)
                         continue;
+                    if (field.kind == Field::Kind::NonNumeric) {
+                        Status nonNumeric = failAt(field.kind, i, j);
+                        return std::move(nonNumeric)
+                            .withDetail(fieldDetail(settings.path, field, j, settings.rules));
+                    }
+                }
+                if (field.kind == Field::Kind::Missing) {
+                    missing = true;
+                    continue;
                 }
                 if (field.kind == Field::Kind::NonNumeric || field.kind == Field::Kind::TooLarge)
                     return failAt(field.kind, i, j);
@@ -203,12 +286,18 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
                     row.y = (field.value * yCoefficient) * yWeight;
             }
         }
-        rows[static_cast<std::size_t>(i)] = row;
+        if (missing)
+            continue;
+        rows.push_back(row);
         if (onRow) {
-            if (Status stop = onRow(i, row); !stop.ok())
+            if (Status stop = onRow(static_cast<int>(rows.size()) - 1, row); !stop.ok())
                 return fail(file, std::move(stop));
         }
     }
+    if (lineCount > 0 && rows.size() == 1)
+        return fail(file, Status::failure(kNonNumeric, "No row of " + settings.path +
+                                                           " has both its x and its y value")
+                              .withDetail("no data row has both its x and its y value"));
     return file.close();
 }
 

@@ -37,11 +37,13 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
                    const ReadingRules &rules, FileMeasure &out);
 
 // Reads the rows of one file under the rules of its settings, which the handle keeps.
-// rows gets lineCount + 1 entries; entry 0 stays (0, 0). onRow, when given, receives each row
-// (1-based index) as soon as its last field is read; a failure it returns ends the read with
-// that failure.
+// A row whose x or y field is missing (Field::Kind::Missing) is left out: rows gets entry 0,
+// which stays (0, 0), then the rows kept, in file order. onRow, when given, receives each kept
+// row (its index in rows) as soon as its last field is read; a failure it returns ends the
+// read with that failure. A file of data rows none of which is kept fails with kNonNumeric.
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
-// The file is closed on return. Counts above kMaxCount fail with kTooLarge.
+// The file is closed on return. Counts above kMaxCount fail with kTooLarge. A failure's
+// detail says where in the file it lies.
 using RowCallback = std::function<Status(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow = {});

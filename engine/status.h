@@ -33,6 +33,18 @@ class Status {
     const std::string &message() const { return message_; }
     // The file the failure is about, when there is one.
     const std::string &subject() const { return subject_; }
+    // The cause in plain words, for a front end that shows more than the message (such as
+    // `line 12, column 6: "abc" is not a number`); empty when there is nothing to add.
+    const std::string &detail() const { return detail_; }
+    Status withDetail(std::string detail) && {
+        detail_ = std::move(detail);
+        return std::move(*this);
+    }
+    Status withDetail(std::string detail) const & {
+        Status copy = *this;
+        copy.detail_ = std::move(detail);
+        return copy;
+    }
 
   private:
     Status(int code, std::string message, std::string subject)
@@ -40,6 +52,7 @@ class Status {
     int code_ = kOk;
     std::string message_;
     std::string subject_;
+    std::string detail_;
 };
 
 } // namespace mergon

@@ -19,7 +19,6 @@ namespace {
 
 bool isBlank(int c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
-bool isBlankOrLineEnd(int c) { return isBlank(c) || isLineEnd(c); }
 
 int seekTo(std::FILE *file, std::int64_t offset) {
 #ifdef _WIN32
@@ -27,6 +26,20 @@ int seekTo(std::FILE *file, std::int64_t offset) {
 #else
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
 #endif
+}
+
+// NA, NaN and N/A, in any letter case: how spreadsheets and statistics packages write a value
+// that is not there.
+bool isMissingMarker(const char *text, std::size_t size) {
+    const auto lower = [&](std::size_t i) {
+        const char c = text[i];
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (size < 2 || size > 3 || lower(0) != 'n')
+        return false;
+    if (size == 2)
+        return lower(1) == 'a';
+    return (lower(1) == 'a' && lower(2) == 'n') || (lower(1) == '/' && lower(2) == 'a');
 }
 
 Field::Kind fieldKind(NumberError error) {
@@ -41,23 +54,50 @@ Field::Kind fieldKind(NumberError error) {
     return Field::Kind::NonNumeric;
 }
 
+// The system's reason for an error, as the end of a sentence.
+std::string systemReason(int error) {
+    std::string reason = std::strerror(error);
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z' &&
+        (reason.size() < 2 || reason[1] < 'A' || reason[1] > 'Z'))
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    return reason;
+}
+
+// Why a missing file is missing: the file itself, or a folder on its path.
+std::string missingCause(const std::string &path) {
+    std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    if (folder.empty())
+        return "no such file";
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode) ? "no such file" : "a part of its path is not a folder";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return "the folder " + folder + " does not exist";
+}
+
 // An input file that cannot be opened: missing, not to be read, or anything else.
 Status openFailure(const std::string &path, int error) {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return Status::failure(kFileNotFound, "File not found: " + path);
+        return Status::failure(kFileNotFound, "File not found: " + path)
+            .withDetail(missingCause(path));
     case EACCES:
     case EPERM:
-        return Status::failure(kPermissionDenied, "Cannot read " + path + ": permission denied");
+        return Status::failure(kPermissionDenied, "Cannot read " + path + ": permission denied")
+            .withDetail("permission denied");
     default:
-        return Status::failure(kFileFailed, "Cannot open " + path + ": " + std::strerror(error));
+        return Status::failure(kFileFailed, "Cannot open " + path + ": " + std::strerror(error))
+            .withDetail(systemReason(error));
     }
 }
 
 Status notRegular(const std::string &path, mode_t mode) {
     return Status::failure(kFileFailed, path + (S_ISDIR(mode) ? " is a folder, not a file"
-                                                              : " is not a regular file"));
+                                                              : " is not a regular file"))
+        .withDetail(S_ISDIR(mode) ? "it is a folder, not a file"
+                                  : "it is not a regular file but a device, FIFO or socket");
 }
 
 } // namespace
@@ -205,17 +245,28 @@ Status TextFile::readField(Field &field, bool convert) {
     field = Field{};
     if (!file_ || writing_)
         return notReading();
-    if (!afterComma_ && atEnd())
+    const bool afterSeparator = afterComma_;
+    if (!afterSeparator && atEnd())
         return pastEnd();
     afterComma_ = false;
     int c = skipBlanks();
-    if (c < 0 || isLineEnd(c)) { // a line with no item, or a comma right before the line end
+    if (c == '#' && atLineStart_ && !afterSeparator) {
+        c = skipCommentLines(c);
+        if (c < 0)
+            return pastEnd();
+    }
+    field.line = lineEnds_ + commentLines_ + 1;
+    field.offset = bufferStart_ + static_cast<std::int64_t>(pos_);
+    if (c < 0 || isLineEnd(c)) { // a line with no item, or a separator right before the line end
+        if (afterSeparator)
+            field.kind = Field::Kind::Missing;
         if (c >= 0)
             consumeLineEnd(c);
         return readStatus();
     }
     atLineStart_ = false;
     if (c == rules_.separator) { // an empty item before a separator
+        field.kind = Field::Kind::Missing;
         ++pos_;
         afterComma_ = true;
         return readStatus();
@@ -235,12 +286,37 @@ Status TextFile::readField(Field &field, bool convert) {
     return readStatus();
 }
 
+// Passes the comment lines from c, the '#' that starts the first: returns the first byte of
+// the line after them, past its leading blanks (-1 at the end of the file).
+int TextFile::skipCommentLines(int c) {
+    while (c == '#') {
+        skipToLineEnd();
+        c = peek();
+        if (c < 0)
+            return c;
+        consumeLineEnd(c, true);
+        c = skipBlanks();
+    }
+    return c;
+}
+
 // Scans an unquoted item that ends inside the buffer, in place. False, with nothing read,
 // when the item may go on after the buffer.
 bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     const char *begin = buffer_.data() + pos_;
     const char *end = buffer_.data() + end_;
     const char *p = begin;
+    if (*p == 'n' || *p == 'N') { // no number starts so: a missing value, or text
+        const char *stop = std::find_if(
+            p, end, [this](char ch) { return endsItem(static_cast<unsigned char>(ch)); });
+        if (stop == end && !eof_)
+            return false;
+        if (isMissingMarker(p, static_cast<std::size_t>(stop - p))) {
+            pos_ += static_cast<std::size_t>(stop - p);
+            field.kind = Field::Kind::Missing;
+            return true;
+        }
+    }
     const auto digits = [&] {
         const char *first = p;
         while (p < end && isDigit(static_cast<unsigned char>(*p)))
@@ -323,6 +399,14 @@ std::int64_t TextFile::skipPlainLines(std::int64_t maxLines, std::int64_t &field
 void TextFile::scanItem(Field &field, bool convert) {
     NumberScan number(convert, rules_.decimalMark);
     bool numeric = false;
+    // The first bytes of the item, enough to tell a missing-value marker.
+    char head[4] = {};
+    std::size_t headSize = 0;
+    const auto keep = [&](int ch) {
+        if (headSize < sizeof head)
+            head[headSize] = static_cast<char>(ch);
+        ++headSize;
+    };
     int c = peek();
     if (c == '"') {
         ++pos_;
@@ -333,13 +417,28 @@ void TextFile::scanItem(Field &field, bool convert) {
                 closed = true;
                 break;
             }
+            keep(c);
             number.feed(c);
         }
         numeric = closed && number.complete();
         if (closed && !endsItem(peek())) {
             numeric = false;
             skipToSeparatorOrLineEnd();
+        } else if (closed && isMissingMarker(head, headSize)) {
+            field.kind = Field::Kind::Missing;
+            return;
         }
+    } else if (c == 'n' || c == 'N') { // no number starts so: a missing value, or text
+        while (!endsItem(c) && headSize <= sizeof head) {
+            keep(c);
+            ++pos_;
+            c = peek();
+        }
+        if (endsItem(c) && isMissingMarker(head, headSize)) {
+            field.kind = Field::Kind::Missing;
+            return;
+        }
+        skipToSeparatorOrLineEnd();
     } else {
         while (!endsItem(c) && number.feed(c)) {
             ++pos_;
@@ -358,6 +457,27 @@ void TextFile::scanItem(Field &field, bool convert) {
         field.kind = Field::Kind::Number;
 }
 
+// The first byte of data in [begin, end): not a blank, a line end or part of a comment line.
+// Returns `end` when there is none; the scan then goes on from where it stands.
+const char *TextFile::DataScan::findData(const char *begin, const char *end) {
+    for (const char *p = begin; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (isLineEnd(c)) {
+            inComment = false;
+            lineStart = true;
+        } else if (inComment || isBlank(c)) {
+            continue;
+        } else if (c == '#' && lineStart) {
+            inComment = true;
+        } else {
+            return p;
+        }
+    }
+    return end;
+}
+
+// A byte of data found from one place stays data from every earlier place, and a place from
+// which none follows has none after it either, so both are kept.
 bool TextFile::scanForEnd() {
     if (!file_ || writing_ || readErrno_ != 0)
         return true;
@@ -368,17 +488,19 @@ bool TextFile::scanForEnd() {
         return false;
     if (blankFrom_ >= 0 && here >= blankFrom_)
         return true;
+    DataScan scan{atLineStart_};
     std::size_t i = pos_;
     for (;;) {
-        while (i < end_ && isBlankOrLineEnd(static_cast<unsigned char>(buffer_[i])))
-            ++i;
-        if (i < end_) {
-            knownNonBlank_ = bufferStart_ + static_cast<std::int64_t>(i);
+        const char *data = buffer_.data();
+        const char *stop = scan.findData(data + i, data + end_);
+        if (stop != data + end_) {
+            knownNonBlank_ = bufferStart_ + (stop - data);
             return false;
         }
-        // Everything in the buffer from pos_ on is blank: look further without consuming.
+        i = end_;
+        // Nothing in the buffer from pos_ on is data: look further without consuming.
         if (pos_ == 0 && end_ == buffer_.size())
-            return scanBeyondBuffer(here);
+            return scanBeyondBuffer(here, scan);
         const std::size_t scanned = i - pos_;
         if (!fillMore()) {
             if (readErrno_ == 0)
@@ -389,8 +511,8 @@ bool TextFile::scanForEnd() {
     }
 }
 
-// The blank run fills the whole buffer: read on to its end, then come back.
-bool TextFile::scanBeyondBuffer(std::int64_t from) {
+// The run without data fills the whole buffer: read on to its end, then come back.
+bool TextFile::scanBeyondBuffer(std::int64_t from, DataScan scan) {
     pos_ = end_;
     for (;;) {
         if (!fillMore()) {
@@ -402,8 +524,7 @@ bool TextFile::scanBeyondBuffer(std::int64_t from) {
         }
         const char *begin = buffer_.data() + pos_;
         const char *end = buffer_.data() + end_;
-        const char *stop = std::find_if(
-            begin, end, [](char ch) { return !isBlankOrLineEnd(static_cast<unsigned char>(ch)); });
+        const char *stop = scan.findData(begin, end);
         if (stop != end) {
             knownNonBlank_ = bufferStart_ + (stop - buffer_.data());
             reposition(from);
@@ -480,22 +601,38 @@ void TextFile::skipToSeparatorOrLineEnd() {
     }
 }
 
-// c is the CR or LF at pos_; CR LF is one line end.
-void TextFile::consumeLineEnd(int c) {
+void TextFile::skipToLineEnd() {
+    for (;;) {
+        const char *begin = buffer_.data() + pos_;
+        const char *end = buffer_.data() + end_;
+        const char *stop =
+            std::find_if(begin, end, [](char ch) { return ch == '\r' || ch == '\n'; });
+        pos_ += static_cast<std::size_t>(stop - begin);
+        if (stop != end || !fillMore())
+            return;
+    }
+}
+
+// c is the CR or LF at pos_; CR LF is one line end. The line ends of comment lines are
+// counted apart, as they end no data line.
+void TextFile::consumeLineEnd(int c, bool comment) {
     ++pos_;
     if (c == '\r' && peek() == '\n')
         ++pos_;
-    ++lineEnds_;
+    ++(comment ? commentLines_ : lineEnds_);
     atLineStart_ = true;
 }
 
 Status TextFile::readFailure() const {
-    return Status::failure(kFileFailed, "Cannot read " + path_ + ": " + std::strerror(readErrno_));
+    return Status::failure(kFileFailed, "Cannot read " + path_ + ": " + std::strerror(readErrno_))
+        .withDetail("line " + std::to_string(lineOfLastRead()) + ": " + systemReason(readErrno_));
 }
 
 Status TextFile::pastEnd() const {
     return readErrno_ != 0 ? readFailure()
-                           : Status::failure(kPastEnd, "Reading past the end of " + path_);
+                           : Status::failure(kPastEnd, "Reading past the end of " + path_)
+                                 .withDetail("line " + std::to_string(lineOfLastRead()) +
+                                             ": the file ends here");
 }
 
 Status TextFile::notReading() const {
@@ -569,6 +706,7 @@ void TextFile::closeAll() {
     knownNonBlank_ = -1;
     blankFrom_ = -1;
     lineEnds_ = 0;
+    commentLines_ = 0;
     atLineStart_ = true;
     afterComma_ = false;
     readErrno_ = 0;

@@ -19,12 +19,16 @@ namespace mergon {
 struct Field {
     enum class Kind {
         Number,     // a complete number; value holds it
-        Empty,      // nothing between two separators, or a line with no item: value 0
+        Empty,      // a line with no item: value 0
+        Missing,    // no value: nothing before a separator or after one at the line end, or the
+                    // item NA, NaN or N/A in any letter case, quoted or not; value 0
         NonNumeric, // any other item: harmless outside the x and y columns
         TooLarge,   // a number beyond the range of a double ("1e999")
     };
     Kind kind = Kind::Empty;
     double value = 0;
+    std::int64_t line = 0;    // the line of the file it stands on, from 1, header lines included
+    std::int64_t offset = -1; // the file offset where its item starts
 };
 
 // A number of a plain data line, as it stands in the read buffer.
@@ -74,7 +78,9 @@ class TextFile {
     // with the handle, across files, until set again; whole lines do not depend on them.
     void setRules(const ReadingRules &rules) { rules_ = rules; }
     // Reads the next field of the data stream: items are separated by blanks, tabs, line ends
-    // and the rules' separator. Fails with kPastEnd at the end of the data.
+    // and the rules' separator. A line whose first item starts with '#' is a comment: it holds
+    // no field and is no data line (header lines, read by the line, are not looked at). Fails
+    // with kPastEnd at the end of the data.
     Status readField(Field &field);
     // The same; with convert false a number is only classified: its kind is Number and its
     // value 0, also for one beyond the range of a double.
@@ -90,20 +96,25 @@ class TextFile {
     // first other line (or about `maxLines` lines): returns the lines passed, `fields` gets
     // their numbers. Under other than the default rules it passes none.
     std::int64_t skipPlainLines(std::int64_t maxLines, std::int64_t &fields);
-    // True when nothing but blanks, tabs and line ends remains: trailing blank lines are not
-    // data. A separator just read still has its field after it, so atEnd is false then. Also true
-    // after a read error, which close() then reports.
+    // True when nothing but blanks, tabs, line ends and comment lines remains: trailing blank
+    // and comment lines are not data. A separator just read still has its field after it, so
+    // atEnd is false then. Also true after a read error, which close() then reports.
     bool atEnd() {
         if (file_ && !writing_ && readErrno_ == 0 && pos_ < end_ && buffer_[pos_] != ' ' &&
-            buffer_[pos_] != '\t' && buffer_[pos_] != '\r' && buffer_[pos_] != '\n')
+            buffer_[pos_] != '\t' && buffer_[pos_] != '\r' && buffer_[pos_] != '\n' &&
+            buffer_[pos_] != '#')
             return false; // the common case: the next byte is data
         return scanForEnd();
     }
 
-    // Line ends read since the file was opened, and whether the last thing read was one (or
-    // nothing has been read yet).
+    // Line ends read since the file was opened, those of comment lines aside, and whether the
+    // last thing read was one (or nothing has been read yet).
     std::int64_t lineEndsRead() const { return lineEnds_; }
     bool atLineStart() const { return atLineStart_; }
+    // The line of the file the last thing read stands on, from 1, every line counted.
+    std::int64_t lineOfLastRead() const {
+        return lineEnds_ + commentLines_ + (atLineStart_ ? 0 : 1);
+    }
 
     // Opens the new content of `output` for writing; messages name the output.
     Status openForWriting(ReplacedFile &output);
@@ -125,8 +136,15 @@ class TextFile {
     int peek() { return pos_ < end_ ? static_cast<unsigned char>(buffer_[pos_]) : refillPeek(); }
     int refillPeek();
     bool fillMore();
+    // Where a scan for data stands: only blanks since the line start, or inside a comment.
+    struct DataScan {
+        bool lineStart;
+        bool inComment = false;
+        const char *findData(const char *begin, const char *end);
+    };
     bool scanForEnd();
-    bool scanBeyondBuffer(std::int64_t from);
+    bool scanBeyondBuffer(std::int64_t from, DataScan scan);
+    int skipCommentLines(int c);
     void reposition(std::int64_t offset);
     int skipBlanks() {
         const char *data = buffer_.data();
@@ -152,7 +170,8 @@ class TextFile {
     bool scanItemInBuffer(Field &field, bool convert);
     void scanItem(Field &field, bool convert);
     void skipToSeparatorOrLineEnd();
-    void consumeLineEnd(int c);
+    void skipToLineEnd();
+    void consumeLineEnd(int c, bool comment = false);
     Status scanLine(std::string *line);
     Status readStatus() const { return readErrno_ == 0 ? Status() : readFailure(); }
     Status readFailure() const;
@@ -170,6 +189,7 @@ class TextFile {
     std::int64_t knownNonBlank_ = -1; // offset of a non-blank byte with only blanks before it
     std::int64_t blankFrom_ = -1;     // offset from which only blanks remain, when known
     std::int64_t lineEnds_ = 0;
+    std::int64_t commentLines_ = 0; // comment lines passed, each with its line end
     bool atLineStart_ = true;
     bool afterComma_ = false; // the last field ended at a separator: one more field follows
     ReadingRules rules_;      // kept across files: see setRules

@@ -129,13 +129,18 @@ Measured twoPasses(const std::string &path, int skip, const ReadingRules &rules,
         r.code = kPastEnd;
         return r;
     }
+    // Comment lines (first item starting with '#') are no data lines.
     int64_t lines = 0;
+    std::string line;
     do {
+        r.code = file.readLine(line).code();
+        const size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && line[first] == '#')
+            continue;
         if (++lines > kMaxCount) {
             r.code = kTooLarge;
             return r;
         }
-        r.code = file.skipLine().code();
     } while (r.code == 0 && !file.atEnd());
     if (r.code != 0 || !open())
         return r;
@@ -182,10 +187,10 @@ Curve read(const CurveSettings &settings, size_t bufferSize) {
         CHECK(!file.isOpen());
     CHECK(!c.rows.empty());
     CHECK(c.rows[0].x == 0 && c.rows[0].y == 0);
-    if (settings.lineCount <= kMaxCount && settings.fieldsPerLine <= kMaxCount)
-        CHECK(c.rows.size() == static_cast<size_t>(std::max(settings.lineCount, 0)) + 1);
-    if (c.code == 0)
-        CHECK(c.delivered == std::max(settings.lineCount, 0));
+    CHECK(c.rows.size() <= static_cast<size_t>(std::max(settings.lineCount, 0)) + 1);
+    CHECK(c.delivered == static_cast<int>(c.rows.size()) - 1);
+    if (c.code == 0 && settings.lineCount > 0)
+        CHECK(c.delivered > 0);
     return c;
 }
 
@@ -199,7 +204,7 @@ Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
         c.code = kTooLarge;
         return c;
     }
-    c.rows.assign(static_cast<size_t>(lineCount) + 1, Row{});
+    c.rows.assign(1, Row{});
     file.setRules(settings.rules);
     c.code = file.openForReading(settings.path).code();
     for (int i = 0; i < settings.skipLines && c.code == 0; ++i)
@@ -207,6 +212,7 @@ Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
     Field field;
     for (int i = 1; i <= lineCount && c.code == 0; ++i) {
         Row row;
+        bool missing = false;
         for (int j = 1; j <= settings.fieldsPerLine && c.code == 0; ++j) {
             const bool isX = j == settings.xColumn, isY = j == settings.yColumn;
             c.code = file.readField(field, isX || isY).code();
@@ -216,17 +222,20 @@ Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
                 c.code = kNonNumeric;
             else if (field.kind == Field::Kind::TooLarge)
                 c.code = kTooLarge;
+            missing = missing || field.kind == Field::Kind::Missing;
             if (isX)
                 row.x = field.value * static_cast<double>(settings.xCoefficient);
             if (isY)
                 row.y = (field.value * static_cast<double>(settings.yCoefficient)) *
                         static_cast<double>(settings.yWeight);
         }
-        if (c.code == 0) {
-            c.rows[static_cast<size_t>(i)] = row;
+        if (c.code == 0 && !missing) {
+            c.rows.push_back(row);
             ++c.delivered;
         }
     }
+    if (c.code == 0 && lineCount > 0 && c.delivered == 0)
+        c.code = kNonNumeric; // no row left
     if (c.code == 0)
         c.code = file.close().code();
     file.closeAll();
@@ -273,8 +282,9 @@ void sameFieldStreams(const Stream &first, const Stream &second) {
         if (codeA != 0)
             break;
         CHECK(a.kind == b.kind && sameBits(a.value, b.value));
-        if (a.kind == Field::Kind::Empty || a.kind == Field::Kind::NonNumeric ||
-            a.kind == Field::Kind::TooLarge)
+        CHECK(a.line == b.line);
+        if (a.kind == Field::Kind::Empty || a.kind == Field::Kind::Missing ||
+            a.kind == Field::Kind::NonNumeric || a.kind == Field::Kind::TooLarge)
             CHECK(a.value == 0);
     }
 }

@@ -35,7 +35,7 @@ done
 echo "seed corpus: $n inputs"
 
 status=0
-"$fuzzer" "$work/corpus" -max_len=4096 -max_total_time="$seconds" -timeout=20 \
+"$fuzzer" "$work/corpus" -dict="$here/reader.dict" -max_len=4096 -max_total_time="$seconds" -timeout=20 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
     2>&1 | tee "$work/fuzz.log" || status=$?
 

@@ -8,14 +8,18 @@ namespace mergon {
 namespace {
 
 // The reading of one file as the reference way does it: rows built anew on every read, and
-// every field of every row read as a value, whether its column is used or not.
+// every field of every row read as a value, whether its column is used or not. A row without
+// its x or y value is left out; a file whose x falls from its first row to its last is taken
+// from its last row to its first.
 Status readEveryField(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows) {
-    std::vector<Row> fresh(static_cast<size_t>(std::max(settings.lineCount, 0)) + 1);
+    std::vector<Row> fresh(1);
     Status status = file.openForReading(settings.path);
     for (int i = 0; status.ok() && i < settings.skipLines; ++i)
         status = file.skipLine();
     Field v;
     for (int i = 1; status.ok() && i <= settings.lineCount; ++i) {
+        Row row;
+        bool missing = false;
         for (int j = 1; status.ok() && j <= settings.fieldsPerLine; ++j) {
             status = file.readField(v, true);
             if (!status.ok() || (j != settings.xColumn && j != settings.yColumn))
@@ -24,17 +28,20 @@ Status readEveryField(TextFile &file, const CurveSettings &settings, std::vector
                 status = Status::failure(kNonNumeric, "Non-numeric field in " + settings.path);
             else if (v.kind == Field::Kind::TooLarge)
                 status = Status::failure(kTooLarge, "Number too large in " + settings.path);
+            missing = missing || v.kind == Field::Kind::Missing;
             if (status.ok() && j == settings.xColumn)
-                fresh[static_cast<size_t>(i)].x =
-                    v.value * static_cast<double>(settings.xCoefficient);
+                row.x = v.value * static_cast<double>(settings.xCoefficient);
             if (status.ok() && j == settings.yColumn)
-                fresh[static_cast<size_t>(i)].y =
-                    (v.value * static_cast<double>(settings.yCoefficient)) *
-                    static_cast<double>(settings.yWeight);
+                row.y = (v.value * static_cast<double>(settings.yCoefficient)) *
+                        static_cast<double>(settings.yWeight);
         }
+        if (!missing)
+            fresh.push_back(row);
     }
     if (status.ok())
         status = file.close();
+    if (fresh.size() > 2 && fresh.back().x < fresh[1].x)
+        std::reverse(fresh.begin() + 1, fresh.end());
     rows = std::move(fresh);
     return status;
 }

@@ -1,6 +1,7 @@
 // mergon-batch against the window: the same output to the byte, sticky options, bad inputs,
 // usage errors and exit codes, files in other formats, and the rendered graph.
 #include "engine/bad_inputs.h"
+#include "engine/real_files.h"
 #include "form1_fixture.h"
 
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 
 #include <iostream>
+#include <sstream>
 
 using namespace mergon;
 
@@ -285,13 +287,79 @@ TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndAFailureChangesNoFile) {
                 c.code == 0 ? ""
                             : "mergon-batch: " + (p.subject.empty() ? "" : p.subject + ": ") +
                                   c.expected + "\n";
-            EXPECT_EQ(std::tuple(r.exitCode, r.err.toStdString(), r.out.toStdString()),
+            // A failed addition names its cause on a second line (real_files.h checks the
+            // words).
+            const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+            const std::string first = lines.isEmpty() ? "" : lines.front().toStdString() + "\n";
+            EXPECT_EQ(std::tuple(r.exitCode, first, r.out.toStdString()),
                       std::tuple(c.code == 0 ? 0 : 1, message, std::string()));
+            EXPECT_EQ(lines.size(), c.code == 0           ? 0
+                                    : c.failingInput != 0 ? 2
+                                                          : 1)
+                << r.err.toStdString();
+            if (lines.size() > 1) {
+                EXPECT_TRUE(lines[1].startsWith("mergon-batch: ")) << r.err.toStdString();
+            }
             if (c.code == 0) {
                 EXPECT_EQ(readAll(dir.file(c.output)).toStdString(), c.expected);
             }
         },
         true);
+}
+
+// The table of real-file shapes through the command line: the verbose line of the file each
+// row is about, the same output and statistics as its rows in rising order, and on a failure
+// the window's sentence, then its cause.
+TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
+    const auto argumentsOf = [](const std::vector<real_files::Input> &inputs,
+                                const std::vector<std::string> &paths) {
+        QStringList arguments{"--verbose", "--range",  "union",  "--statistics",
+                              "out.csv",   "--output", "out.mrg"};
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            const SettingTexts &t = inputs[i].settings;
+            for (const auto &[option, value] : {std::pair{"--x-column", t.xColumn},
+                                                {"--y-column", t.yColumn},
+                                                {"--x-coefficient", t.xCoefficient},
+                                                {"--skip-lines", t.skipLines}})
+                arguments << QString::fromUtf8(option) << QString::fromStdString(value);
+            arguments << QString::fromStdString(paths[i]);
+        }
+        return arguments;
+    };
+    for (const real_files::Shape &shape : real_files::shapes()) {
+        SCOPED_TRACE(shape.what);
+        TempDir dir;
+        const std::vector<std::string> paths = real_files::make(shape.inputs, dir);
+        if (paths.empty()) {
+            std::cout << "skipped \"" << shape.what << "\": its files cannot be made here\n";
+            continue;
+        }
+        const QString folder = QString::fromStdString(dir.root.string());
+        const Result r = runBatch(argumentsOf(shape.inputs, paths), folder);
+        if (shape.code != 0) {
+            EXPECT_EQ(std::tuple(r.exitCode, r.err.toStdString()),
+                      std::tuple(1, "mergon-batch: " + paths.back() + ": " +
+                                        bad_inputs::added(shape.code) + "\nmergon-batch: " +
+                                        real_files::filledIn(shape.detail, paths.back(), dir) +
+                                        "\n"));
+            continue;
+        }
+        std::ostringstream verbose;
+        verbose << paths.back() << ": " << shape.lineCount << " lines, " << shape.fieldsPerLine
+                << " fields per line, x from " << shape.xMin << " to " << shape.xMax << "\n";
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromStdString(verbose.str())))
+            << verbose.str() << r.out.toStdString();
+        if (shape.sameMeanAs.empty())
+            continue;
+        TempDir otherDir;
+        const Result other =
+            runBatch(argumentsOf(shape.sameMeanAs, real_files::make(shape.sameMeanAs, otherDir)),
+                     QString::fromStdString(otherDir.root.string()));
+        ASSERT_EQ(other.exitCode, 0) << other.err.toStdString();
+        for (const char *name : {"out.mrg", "out.csv"})
+            EXPECT_EQ(readAll(dir.file(name)), readAll(otherDir.file(name))) << name;
+    }
 }
 
 TEST_F(BatchTest, PlotsTheGraphWithTheRedMean) {

@@ -1,0 +1,83 @@
+// Real-file shapes through the two commands: what a file is read as, that a falling file
+// averages as its rows in rising order, and the cause every failure names.
+#include "real_files.h"
+
+#include "engine/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <tuple>
+
+using namespace mergon;
+
+namespace {
+
+struct Added {
+    Session session;
+    Status status;
+    std::vector<Row> rows; // of the last file
+};
+
+Added addAll(const std::vector<real_files::Input> &inputs, const std::vector<std::string> &paths,
+             bool columnsInFile = false) {
+    Added a;
+    TextFile file;
+    for (size_t i = 0; i < paths.size() && a.status.ok(); ++i) {
+        takeNextSlot(a.session);
+        SettingTexts settings = inputs[i].settings;
+        settings.columnsInFile = columnsInFile;
+        a.status = addInputFile(a.session, file, paths[i], settings, a.rows);
+    }
+    EXPECT_FALSE(file.isOpen());
+    return a;
+}
+
+// The output file and the statistics table over the union range.
+std::pair<std::string, std::string> meanBytes(Session &s, const TempDir &dir) {
+    TextFile file;
+    MeanCurve mean;
+    const MeanOptions options{
+        .range = GridRange::kUnion, .statistics = true, .statisticsPath = dir.file("out.csv")};
+    const Status status = writeMean(s, file, dir.file("out.mrg"), "100", mean, {}, options);
+    EXPECT_TRUE(status.ok()) << status.message();
+    return {readBytes(dir.file("out.mrg")), readBytes(dir.file("out.csv"))};
+}
+
+TEST(RealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
+    for (const real_files::Shape &shape : real_files::shapes()) {
+        SCOPED_TRACE(shape.what);
+        TempDir dir;
+        const std::vector<std::string> paths = real_files::make(shape.inputs, dir);
+        if (paths.empty()) {
+            std::cout << "skipped \"" << shape.what << "\": its files cannot be made here\n";
+            continue;
+        }
+        Added a = addAll(shape.inputs, paths, true);
+        if (shape.code != 0) {
+            EXPECT_EQ(std::tuple(a.status.code(), a.status.detail(), a.session.fileCount),
+                      std::tuple(shape.code, real_files::filledIn(shape.detail, paths.back(), dir),
+                                 static_cast<int16_t>(paths.size())));
+            if (!shape.batchOnly)
+                continue;
+            a = addAll(shape.inputs, paths); // the window reads the column as 0
+        }
+        ASSERT_TRUE(a.status.ok()) << a.status.message() << "\n" << a.status.detail();
+        const int k = a.session.fileCount;
+        std::vector<std::pair<double, double>> rows;
+        for (size_t i = 1; i < a.rows.size(); ++i)
+            rows.emplace_back(a.rows[i].x, a.rows[i].y);
+        EXPECT_EQ(
+            std::tuple(a.session.lineCount[k], a.session.fieldsPerLine[k], a.session.fileXMin[k],
+                       a.session.fileXMax[k], rows),
+            std::tuple(shape.lineCount, shape.fieldsPerLine, shape.xMin, shape.xMax, shape.rows));
+        if (shape.sameMeanAs.empty())
+            continue;
+        TempDir otherDir;
+        Added other = addAll(shape.sameMeanAs, real_files::make(shape.sameMeanAs, otherDir));
+        ASSERT_TRUE(other.status.ok()) << other.status.message();
+        EXPECT_EQ(meanBytes(a.session, dir), meanBytes(other.session, otherDir));
+    }
+}
+
+} // namespace
