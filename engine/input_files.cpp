@@ -38,9 +38,6 @@ Status storeSettings(Session &s, int k, const SettingTexts &t) {
     return Status::success();
 }
 
-namespace {
-
-// The names on the last header line of the file; none when there is no such line.
 Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
                        const ReadingRules &rules, std::vector<std::string> &names) {
     names.clear();
@@ -58,8 +55,6 @@ Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
         names = headerNames(line, rules);
     return status;
 }
-
-} // namespace
 
 Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t) {
     if (t.xName.empty() && t.yName.empty())
