@@ -6,7 +6,10 @@ RUN_PACKAGES  := cmake ninja-build g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plu
                  libboost-math-dev \
                  fonts-ipafont-gothic fonts-dejavu-core
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev xvfb xauth xdotool clang libclang-rt-14-dev clang-format \
-                 desktop-file-utils
+                 desktop-file-utils bash-completion
+# dpkg-shlibdeps (dpkg-dev) declares the package's dependencies; it asks `file` which files
+# are programs.
+PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev file
 BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev python3-numpy
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
@@ -20,7 +23,7 @@ define install_missing
 endef
 
 .PHONY: run build test test-dev test-asan fuzz bench deps-run deps-test deps-bench install screenshot \
-	format format-check
+	format format-check package deps-package
 
 deps-run:
 	$(call install_missing,$(RUN_PACKAGES))
@@ -28,6 +31,8 @@ deps-test:
 	$(call install_missing,$(TEST_PACKAGES))
 deps-bench:
 	$(call install_missing,$(BENCH_PACKAGES))
+deps-package:
+	$(call install_missing,$(PACKAGE_PACKAGES))
 
 build: deps-run
 	cmake --preset release >/dev/null
@@ -73,6 +78,11 @@ bench: deps-bench
 
 install: build
 	cmake --install build/release --prefix $(or $(PREFIX),/usr/local)
+
+# build/release/mergon_VERSION_ARCH.deb, for `apt-get install ./mergon_*.deb` on machines
+# without a compiler.
+package: deps-package build
+	cd build/release && cpack -G DEB
 
 # Takes docs/main-window.png with the real program under a virtual X server.
 screenshot: build

@@ -3,13 +3,17 @@
 
 #include "batch/picture.h"
 #include "engine/commands.h"
+#include "engine/input_files.h"
 #include "engine/messages.h"
+#include "engine/number_scan.h"
 #include "engine/option_value.h"
 #include "engine/reader.h"
 #include "engine/setting_value.h"
 #include "plot/figure_kinds.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -22,74 +26,102 @@ using namespace mergon;
 
 namespace {
 
-const char *const kUsage =
-    "usage: mergon-batch [--x-column N | --x-name TEXT] [--y-column N | --y-name TEXT]\n"
-    "                    [--x-coefficient V] [--y-coefficient V] [--skip-lines N] [--weight V]\n"
-    "                    [--decimal-comma | --decimal-point] [--separator semicolon|comma]\n"
-    "                    FILE ... [--divisions N] [--output PATH]\n"
-    "                    [--range common|union|FROM:TO] [--statistics PATH]\n"
-    "                    [--confidence LEVEL] [--plot PATH] [--plot-style panel|paper]\n"
-    "                    [--band sd|se|ci|none] [--plot-size WxH] [--verbose] [--help]\n"
+const char *const kHelp =
+    "Usage: mergon-batch [PER-FILE OPTION]... FILE... [RUN OPTION]...\n"
+    "  or:  mergon-batch --help | --version\n"
+    "Averages 2 to 10 measured curves on an even grid over the x range they all\n"
+    "cover (or, with --range, any of them covers or one chosen) and writes the mean\n"
+    "as a numbered table, optionally with its statistics and a graph. Options and\n"
+    "files come in any order; a per-file option applies to the files named after it\n"
+    "until given again. Long options may also be written --option=value. Option\n"
+    "values are numbers as the input files write them, the whole value and nothing\n"
+    "else, with a decimal point (after --decimal-comma, a comma or a point);\n"
+    "columns, skip lines and divisions whole numbers. A failed run changes no file:\n"
+    "every output is replaced only once all are written.\n"
     "\n"
-    "Averages 2 to 10 curves on an even grid over the x range they all cover (or, with\n"
-    "--range, any of them covers or one chosen) and writes the mean as a numbered table,\n"
-    "optionally with its statistics and a graph. The per-file options apply to the files\n"
-    "named after them until given again. Defaults: x column 5, y column 6, coefficients 1,\n"
-    "skip lines 3, weight 1.0, divisions 100; the output is the first file's path with its\n"
-    "last three characters replaced by \"mrg\" (a file name shorter than that gets \".mrg\"\n"
-    "added).\n"
+    "The exit status is 0 on success, 1 when the data or an output fail (the message\n"
+    "ends with the failure's code), 2 for a usage error.\n"
     "\n"
-    "Fields are separated by blanks, tabs and commas, and numbers have a decimal point.\n"
-    "--decimal-comma reads numbers with a decimal comma, fields then separated by blanks,\n"
-    "tabs and semicolons; --decimal-point switches back. --separator chooses the punctuation\n"
-    "between fields. --x-name and --y-name take a column by its name on the last header line\n"
-    "(a name with blanks in double quotes there). Option values are numbers as the input\n"
-    "files write them, the whole value and nothing else, with a decimal point (after\n"
-    "--decimal-comma, a comma or a point); columns, skip lines and divisions whole numbers.\n"
-    "A failed run changes no file: every output is replaced only once all are written.\n";
-
-// What --help adds to the usage.
-const char *const kOptionHelp =
+    "Options:\n"
     "\n"
-    "  --range common|union|FROM:TO\n"
-    "      common (the default): the grid spans the x range every file covers. union: it\n"
-    "      spans from the smallest to the largest x of any file, and each grid point is the\n"
-    "      mean of the files whose own x range holds it; a point that no file reaches is an\n"
-    "      error (5). FROM:TO: it spans from FROM to TO (numbers as in the input files, such\n"
-    "      as -5:1.5E+03, FROM below TO, each rounded to single precision), each point again\n"
-    "      the mean of the files that reach it.\n"
-    "  --statistics PATH\n"
-    "      also writes a CSV table (CR LF line ends) after the output file:\n"
-    "      number,x,mean,sd,se,n,min,max with, at every grid point, the number of files that\n"
-    "      contribute (n), the sample standard deviation of their values (sd, divisor n - 1),\n"
-    "      the standard error sd / sqrt(n) (se; both empty where n is 1) and the smallest\n"
-    "      and largest value. x and mean are the output file's values; every number is the\n"
-    "      shortest text that reads back to the same value. It may not be an input file or\n"
-    "      the output file (75).\n"
-    "  --confidence LEVEL\n"
-    "      adds the columns ci_low,ci_high to the statistics table: the confidence interval\n"
-    "      mean -+ t * se at LEVEL (between 0 and 1, such as 0.95), t being the two-sided\n"
-    "      quantile of Student's t distribution with n - 1 degrees of freedom; empty where n\n"
-    "      is 1. Needs --statistics.\n"
-    "  --plot PATH\n"
-    "      draws the graph to PATH, a PNG or an SVG file by its extension. It may not be an\n"
-    "      input file or another output file (75).\n"
-    "  --plot-style panel|paper\n"
-    "      panel (the default): the window's graph panel, pixel for pixel (in an SVG file as\n"
-    "      an embedded picture). paper: a figure for a publication, with a frame fitted to\n"
-    "      the data, numbered axes, the input curves in light grey and the mean in red over\n"
-    "      a shaded band.\n"
-    "  --band sd|se|ci|none\n"
-    "      the paper figure's band: mean +- standard deviation (the default), mean +-\n"
-    "      standard error, the confidence interval at the --confidence level (0.95 without\n"
-    "      it), or none.\n"
-    "  --plot-size WxH\n"
-    "      the size in pixels (PNG) or points (SVG); 329x217 for panel, 1200x800 for paper.\n"
-    "  --verbose\n"
-    "      reports each file and the grid on standard output.\n"
+    "Per-file options:\n"
+    "  --x-column N            x is field N of a data row (default 5)\n"
+    "  --y-column N            y is field N of a data row (default 6)\n"
+    "  --x-name TEXT           x is the column named TEXT on the last header line (a\n"
+    "                          name with blanks stands in double quotes there)\n"
+    "  --y-name TEXT           y is the column named TEXT on the last header line\n"
+    "  --x-coefficient V       multiplies x (default 1)\n"
+    "  --y-coefficient V       multiplies y (default 1)\n"
+    "  --skip-lines N          header lines before the data (default 3)\n"
+    "  --weight V              the file's weight k(i) on y (default 1.0)\n"
+    "  --decimal-comma         numbers have a decimal comma; fields are separated by\n"
+    "                          blanks, tabs and semicolons\n"
+    "  --decimal-point         numbers have a decimal point (the default); fields\n"
+    "                          are separated by blanks, tabs and commas\n"
+    "  --separator semicolon|comma  the punctuation between fields\n"
     "\n"
-    "Exit status: 0 on success, 1 when the data or the output fail (the message ends with\n"
-    "the failure's code), 2 for a usage error.\n";
+    "Run options:\n"
+    "  --divisions N           the grid's intervals (default 100)\n"
+    "  --output PATH           the mean's table; by default the first file's path\n"
+    "                          with its last three characters replaced by \"mrg\" (a\n"
+    "                          file name shorter than that gets \".mrg\" added)\n"
+    "  --range common|union|FROM:TO  common (the default): the grid spans the x\n"
+    "                          range every file covers. union: from the smallest to\n"
+    "                          the largest x of any file, each grid point the mean\n"
+    "                          of the files that reach it; a point no file reaches\n"
+    "                          is an error (5). FROM:TO: from FROM to TO (numbers as\n"
+    "                          in the input files, such as -5:1.5E+03, FROM below\n"
+    "                          TO, each rounded to single precision), as under\n"
+    "                          union.\n"
+    "  --statistics PATH       also writes a CSV table (CR LF line ends),\n"
+    "                          number,x,mean,sd,se,n,min,max: at every grid point\n"
+    "                          the output file's x and mean, the sample standard\n"
+    "                          deviation (divisor n - 1) and standard error of the\n"
+    "                          files' values (both empty where n is 1), the number\n"
+    "                          of files n and the smallest and largest value, each\n"
+    "                          the shortest text that reads back to the same value.\n"
+    "                          It may not be an input or the output file (75).\n"
+    "  --confidence LEVEL      adds the columns ci_low,ci_high to the statistics\n"
+    "                          table, the interval mean -+ t * se at LEVEL (between\n"
+    "                          0 and 1, such as 0.95), t the two-sided quantile of\n"
+    "                          Student's t distribution with n - 1 degrees of\n"
+    "                          freedom. Needs --statistics.\n"
+    "  --plot PATH             draws the graph to PATH: PNG, SVG or PDF by its\n"
+    "                          extension. It may not be an input or another output\n"
+    "                          file (75).\n"
+    "  --plot-style panel|paper  panel (the default): the window's graph panel,\n"
+    "                          pixel for pixel (in SVG and PDF as an embedded\n"
+    "                          picture). paper: a figure for a publication: a frame\n"
+    "                          fitted to the data, numbered and labelled axes, the\n"
+    "                          input curves in light grey, the mean in red over a\n"
+    "                          shaded band, and a legend.\n"
+    "  --band sd|se|ci|none    the paper figure's band: mean +- standard deviation\n"
+    "                          (the default), mean +- standard error, the confidence\n"
+    "                          interval at the --confidence level (0.95 without it),\n"
+    "                          or none\n"
+    "  --plot-size WxH[UNIT]   the figure's size, UNIT px, mm, cm, in or pt (such as\n"
+    "                          85x60mm); without a unit, pixels for PNG and points\n"
+    "                          for SVG and PDF. Default 329x217 for panel, 120x80mm\n"
+    "                          for paper.\n"
+    "  --dpi N                 pixels per inch of a PNG, written into it; turns\n"
+    "                          print units into pixels (default 300; the panel's PNG\n"
+    "                          carries it only when given)\n"
+    "  --font-size PT          the paper figure's text in points at the printed size\n"
+    "                          (default 8)\n"
+    "  --x-label TEXT          the x axis's label (empty for none); by default the x\n"
+    "                          column's name on the first file's last header line\n"
+    "  --y-label TEXT          the y axis's label, likewise\n"
+    "  --title TEXT            a title over the paper figure (none by default)\n"
+    "  --legend on|off         the paper figure's legend (on by default), placed\n"
+    "                          inside the frame where it covers the fewest data\n"
+    "  --x-limits A:B          the paper figure's x axis from A to B; by default from\n"
+    "                          FROM to TO of a chosen range, else fitted to the data\n"
+    "  --y-limits A:B          the paper figure's y axis from A to B; by default\n"
+    "                          fitted to the data shown\n"
+    "  -v, --verbose           reports each file and the grid on standard output\n"
+    "  -h, --help              prints this help and exits\n"
+    "  -V, --version           prints the program's name and version and exits\n"
+    "\n";
 
 struct InputFile {
     std::string path;
@@ -105,12 +137,14 @@ struct Options {
     float rangeFrom = 0, rangeTo = 0; // the ends of a chosen range
     std::optional<double> confidence; // the level of the table's confidence intervals
     std::optional<std::string> plot;
-    FigureFormat plotFormat = FigureFormat::kPng;
-    bool paper = false; // the publication figure instead of the graph panel
-    BandKind band = BandKind::kSd;
-    int plotWidth = 0, plotHeight = 0; // 0 for the style's default
+    bool paper = false;        // the publication figure instead of the graph panel
+    PaperFigureRequest figure; // format, size, dpi, band, ...; labels and x limits as given
+    FigureSize plotSize;       // as given; zero for the style's default
+    bool dpiGiven = false;
+    std::optional<std::string> xLabel, yLabel;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct UsageError {
@@ -126,17 +160,46 @@ std::optional<int> plotDimension(std::string_view text) {
     return value;
 }
 
-bool parsePlotSize(std::string_view text, int &width, int &height) {
+// A positive decimal number, all of `text`.
+std::optional<double> printDimension(std::string_view text) {
+    double value = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (error != std::errc() || end != text.data() + text.size() || !(value > 0) ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// WxH: whole numbers without a unit and in pixels, decimals in print units.
+std::optional<FigureSize> parsePlotSize(std::string_view text) {
+    static constexpr std::pair<std::string_view, SizeUnit> units[] = {{"px", SizeUnit::kPx},
+                                                                      {"mm", SizeUnit::kMm},
+                                                                      {"cm", SizeUnit::kCm},
+                                                                      {"in", SizeUnit::kIn},
+                                                                      {"pt", SizeUnit::kPt}};
+    FigureSize size;
+    for (const auto &[name, unit] : units)
+        if (text.ends_with(name)) {
+            size.unit = unit;
+            text.remove_suffix(name.size());
+        }
     const size_t x = text.find('x');
     if (x == std::string_view::npos)
-        return false;
-    const std::optional<int> w = plotDimension(text.substr(0, x));
-    const std::optional<int> h = plotDimension(text.substr(x + 1));
+        return std::nullopt;
+    const bool whole = size.unit == SizeUnit::kBare || size.unit == SizeUnit::kPx;
+    const auto dimension = [whole](std::string_view part) -> std::optional<double> {
+        if (whole)
+            return plotDimension(part);
+        return printDimension(part);
+    };
+    const std::optional<double> w = dimension(text.substr(0, x));
+    const std::optional<double> h = dimension(text.substr(x + 1));
     if (!w || !h)
-        return false;
-    width = *w;
-    height = *h;
-    return true;
+        return std::nullopt;
+    size.width = *w;
+    size.height = *h;
+    return size;
 }
 
 // The per-file options with a number: the least and most a count may be, or none for any
@@ -211,6 +274,109 @@ void parseRange(const std::string &text, char decimalMark, Options &o) {
     o.rangeTo = *high;
 }
 
+// --x-limits and --y-limits: A:B, two numbers as option values are written, A below B.
+AxisLimits parseLimits(const std::string &option, const std::string &text, char decimalMark) {
+    const size_t colon = text.find(':');
+    const std::optional<double> low = colon == std::string::npos
+                                          ? std::nullopt
+                                          : optionNumber(text.substr(0, colon), decimalMark);
+    const std::optional<double> high = colon == std::string::npos
+                                           ? std::nullopt
+                                           : optionNumber(text.substr(colon + 1), decimalMark);
+    if (!low || !high || !std::isfinite(*low) || !std::isfinite(*high))
+        throw UsageError{option + " takes two numbers A:B, not \"" + text + "\""};
+    if (!(*low < *high))
+        throw UsageError{option + " needs A below B, not \"" + text + "\""};
+    return {*low, *high};
+}
+
+// A whole number from `low` to `high`, all of `text`.
+int boundedWhole(const std::string &option, const std::string &text, int low, int high) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        throw UsageError{option + " takes a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not \"" + text + "\""};
+    return value;
+}
+
+// The figure's size in the format's own unit must be 1 to 10000 pixels or points a side.
+void checkFigureSize(const Options &o) {
+    if (!o.plot)
+        return;
+    const FigureSize given = o.plotSize.width > 0 ? o.plotSize
+                             : o.paper            ? kPaperDefaultSize
+                                                  : FigureSize{329, 217};
+    const FigureSize size = sizeInFormatUnits(given, o.figure.format, o.figure.dpi);
+    const auto fits = [](double side) { return std::lround(side) >= 1 && side <= 10000; };
+    if (fits(size.width) && fits(size.height))
+        return;
+    const bool png = o.figure.format == FigureFormat::kPng;
+    throw UsageError{"the figure must be 1 to 10000 " + std::string(png ? "pixels" : "points") +
+                     " a side, not " + std::to_string(std::lround(size.width)) + "x" +
+                     std::to_string(std::lround(size.height)) +
+                     (png ? " at " + std::to_string(o.figure.dpi) + " dpi" : std::string())};
+}
+
+// Every long option, for suggestions when one is misspelt.
+constexpr std::string_view kLongOptions[] = {
+    "--x-column",      "--y-column",   "--x-name",     "--y-name",        "--x-coefficient",
+    "--y-coefficient", "--skip-lines", "--weight",     "--decimal-comma", "--decimal-point",
+    "--separator",     "--divisions",  "--output",     "--range",         "--statistics",
+    "--confidence",    "--plot",       "--plot-style", "--band",          "--plot-size",
+    "--dpi",           "--font-size",  "--x-label",    "--y-label",       "--title",
+    "--legend",        "--x-limits",   "--y-limits",   "--verbose",       "--help",
+    "--version"};
+
+// The number of single-character insertions, deletions, substitutions and swaps of
+// neighbours that turn `a` into `b`.
+size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// The option meant by a misspelt one: the only option it begins, else the nearest one within
+// two edits (and fewer than a third of its letters); none when that is not one option.
+std::optional<std::string_view> suggestedOption(std::string_view unknown) {
+    std::optional<std::string_view> found;
+    int begun = 0;
+    for (std::string_view option : kLongOptions)
+        if (unknown.size() > 3 && option.starts_with(unknown))
+            found = option, ++begun;
+    if (begun == 1)
+        return found;
+    const size_t limit = std::clamp<size_t>((unknown.size() - 2) / 3, 1, 2);
+    size_t best = limit + 1;
+    found.reset();
+    bool tie = false;
+    for (std::string_view option : kLongOptions) {
+        const size_t distance = editDistance(unknown, option);
+        if (distance < best)
+            found = option, best = distance, tie = false;
+        else if (distance == best)
+            tie = true;
+    }
+    return tie ? std::nullopt : found;
+}
+
+UsageError unknownOption(const std::string &option) {
+    const std::optional<std::string_view> meant =
+        option.starts_with("--") ? suggestedOption(option) : std::nullopt;
+    return {"unknown option " + option +
+            (meant ? "; did you mean '" + std::string(*meant) + "'?" : std::string())};
+}
+
 // The per-file options with a value: each sets a setting of the files named after it, and
 // clears the one it replaces (a column is given by its number or by its name).
 struct FileOption {
@@ -249,6 +415,36 @@ std::string describe(const ReadingRules &rules) {
            (rules.separator == ';' ? "semicolons" : "commas");
 }
 
+// The paper figure's options that take a value; false for any other option.
+template <typename TakeValue>
+bool parseFigureOption(const std::string &arg, TakeValue &takeValue, char decimalMark, Options &o) {
+    if (arg == "--dpi") {
+        o.figure.dpi = boundedWhole(arg, takeValue(), 10, 10000);
+        o.dpiGiven = true;
+    } else if (arg == "--font-size") {
+        const std::string text = takeValue();
+        const std::optional<double> size = printDimension(text);
+        if (!size || *size < 1 || *size > 100)
+            throw UsageError{"--font-size takes points from 1 to 100, not \"" + text + "\""};
+        o.figure.fontSize = *size;
+    } else if (arg == "--x-label") {
+        o.xLabel = takeValue();
+    } else if (arg == "--y-label") {
+        o.yLabel = takeValue();
+    } else if (arg == "--title") {
+        o.figure.title = takeValue();
+    } else if (arg == "--legend") {
+        o.figure.legend = choice<bool>(arg, takeValue(), {{"on", true}, {"off", false}});
+    } else if (arg == "--x-limits") {
+        o.figure.xLimits = parseLimits(arg, takeValue(), decimalMark);
+    } else if (arg == "--y-limits") {
+        o.figure.yLimits = parseLimits(arg, takeValue(), decimalMark);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 Options parse(int argc, char **argv) {
     Options o;
     SettingTexts sticky;
@@ -272,9 +468,18 @@ Options parse(int argc, char **argv) {
                 throw UsageError{arg + " needs a value"};
             return argv[++i];
         };
+        auto flag = [&] {
+            if (hasInlineValue)
+                throw UsageError{arg + " takes no value"};
+        };
         if (arg == "--help" || arg == "-h") {
+            flag();
             o.help = true;
+        } else if (arg == "--version" || arg == "-V") {
+            flag();
+            o.version = true;
         } else if (arg == "--verbose" || arg == "-v") {
+            flag();
             o.verbose = true;
         } else if (auto option = kFileOptions.find(arg); option != kFileOptions.end()) {
             std::string &setting = sticky.*(option->second.setting);
@@ -286,8 +491,10 @@ Options parse(int argc, char **argv) {
             if (setting.empty() && arg.ends_with("-name"))
                 throw UsageError{arg + " needs a column name"};
         } else if (arg == "--decimal-comma") {
+            flag();
             rules.decimalMark = ',';
         } else if (arg == "--decimal-point") {
+            flag();
             rules = RuleOptions{};
         } else if (arg == "--separator") {
             const std::string separator = takeValue();
@@ -316,29 +523,36 @@ Options parse(int argc, char **argv) {
             o.plot = takeValue();
             const std::optional<FigureFormat> format = figureFormatOf(*o.plot);
             if (!format)
-                throw UsageError{"--plot writes a .png or an .svg file, not \"" + *o.plot + "\""};
-            o.plotFormat = *format;
+                throw UsageError{"--plot writes a .png, .svg or .pdf file, not \"" + *o.plot +
+                                 "\""};
+            o.figure.format = *format;
         } else if (arg == "--plot-style") {
             o.paper = choice<bool>(arg, takeValue(), {{"panel", false}, {"paper", true}});
         } else if (arg == "--band") {
-            o.band = choice<BandKind>(arg, takeValue(),
-                                      {{"sd", BandKind::kSd},
-                                       {"se", BandKind::kSe},
-                                       {"ci", BandKind::kCi},
-                                       {"none", BandKind::kNone}});
+            o.figure.band = choice<BandKind>(arg, takeValue(),
+                                             {{"sd", BandKind::kSd},
+                                              {"se", BandKind::kSe},
+                                              {"ci", BandKind::kCi},
+                                              {"none", BandKind::kNone}});
         } else if (arg == "--plot-size") {
-            std::string size = takeValue();
-            if (!parsePlotSize(size, o.plotWidth, o.plotHeight))
-                throw UsageError{"--plot-size takes WIDTHxHEIGHT, not \"" + size + "\""};
+            const std::string size = takeValue();
+            const std::optional<FigureSize> parsed = parsePlotSize(size);
+            if (!parsed)
+                throw UsageError{"--plot-size takes WIDTHxHEIGHT with an optional unit px, mm, "
+                                 "cm, in or pt, not \"" +
+                                 size + "\""};
+            o.plotSize = *parsed;
+        } else if (parseFigureOption(arg, takeValue, rules.decimalMark, o)) {
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            throw UsageError{"unknown option " + arg};
+            throw unknownOption(arg);
         } else {
             o.files.push_back({arg, sticky});
             o.files.back().settings.rules = rules.forFile(arg);
         }
     }
-    if (o.help)
+    if (o.help || o.version)
         return o;
+    checkFigureSize(o);
     if (o.confidence && !o.statistics)
         throw UsageError{"--confidence needs --statistics"};
     if (o.files.size() < 2 || o.files.size() > static_cast<size_t>(kMaxInputFiles))
@@ -363,6 +577,29 @@ int fail(const Status &status) {
     if (!status.detail().empty())
         std::cerr << "mergon-batch: " << status.detail() << "\n";
     return 1;
+}
+
+// The label of an axis: as given, else the name on the first file's last header line at the
+// column the axis shows, else none.
+std::string axisLabel(const std::optional<std::string> &given, const Session &s, TextFile &file,
+                      int column) {
+    return given ? *given : columnName(s, file, 1, column);
+}
+
+Picture picture(const Options &o, const Session &s, TextFile &file, const RowsBySlot &kept,
+                const MeanCurve &mean, double confidence) {
+    Picture p{&s, &kept, &mean, *o.plot, o.paper, o.figure, o.dpiGiven};
+    p.figure.size = o.plotSize;
+    if (o.paper) {
+        if (o.plotSize.width <= 0)
+            p.figure.size = kPaperDefaultSize;
+        p.figure.xLabel = axisLabel(o.xLabel, s, file, s.xColumn[1]);
+        p.figure.yLabel = axisLabel(o.yLabel, s, file, s.yColumn[1]);
+        p.figure.confidence = confidence;
+        if (!p.figure.xLimits && o.range == GridRange::kChosen)
+            p.figure.xLimits = AxisLimits{o.rangeFrom, o.rangeTo};
+    }
+    return p;
 }
 
 // The same file may be named twice on purpose (to weigh it twice), but more often by mistake.
@@ -391,10 +628,11 @@ Status prepareFigure(const Session &s, const Options &o, const std::string &outp
 }
 
 // Draws the picture into its new file; a failure names the picture as given.
-Status drawFigure(const Session &s, const RowsBySlot &kept, const MeanCurve &mean, const Options &o,
-                  const ReplacedFile &figure) {
-    const Status status = writePicture({&s, &kept, &mean, figure.newPath(), o.plotFormat, o.paper,
-                                        o.band, o.plotWidth, o.plotHeight});
+Status drawFigure(const Session &s, TextFile &file, const RowsBySlot &kept, const MeanCurve &mean,
+                  double confidence, const Options &o, const ReplacedFile &figure) {
+    Picture request = picture(o, s, file, kept, mean, confidence);
+    request.path = figure.newPath();
+    const Status status = writePicture(request);
     if (status.ok() || status.subject() != figure.newPath())
         return status;
     return Status::failure(status.code(), status.message(), *o.plot);
@@ -442,9 +680,9 @@ int run(const Options &o) {
     options.range = o.range;
     options.chosenXMin = o.rangeFrom;
     options.chosenXMax = o.rangeTo;
-    options.statistics = o.plot && o.paper && o.band != BandKind::kNone;
+    options.statistics = o.plot && o.paper && o.figure.band != BandKind::kNone;
     // The band's interval takes the table's level, else the usual 0.95.
-    const bool ciBand = o.plot && o.paper && o.band == BandKind::kCi;
+    const bool ciBand = o.plot && o.paper && o.figure.band == BandKind::kCi;
     options.confidence = o.confidence.value_or(ciBand ? 0.95 : 0);
     options.intervalInTable = o.confidence.has_value();
     if (o.statistics)
@@ -463,7 +701,7 @@ int run(const Options &o) {
     Status status =
         writeMean(s, file, output, o.divisions, mean, hooks, options, {&kept}, &outputs);
     if (status.ok() && figure)
-        status = drawFigure(s, kept, mean, o, *figure);
+        status = drawFigure(s, file, kept, mean, options.confidence, o, *figure);
     if (!status.ok())
         return fail(status);
     status = outputs.commit();
@@ -473,6 +711,13 @@ int run(const Options &o) {
     return 0;
 }
 
+// One line naming the problem and where to read more; exit status 2.
+int usageError(const UsageError &error) {
+    std::cerr << "mergon-batch: " << error.message << "\n"
+              << "Try 'mergon-batch --help' for more information.\n";
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -480,11 +725,14 @@ int main(int argc, char **argv) {
     try {
         options = parse(argc, argv);
     } catch (const UsageError &error) {
-        std::cerr << "mergon-batch: " << error.message << "\n\n" << kUsage;
-        return 2;
+        return usageError(error);
     }
     if (options.help) {
-        std::cout << kUsage << kOptionHelp;
+        std::cout << kHelp;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "mergon-batch " MERGON_VERSION "\n";
         return 0;
     }
     return run(options);

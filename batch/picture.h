@@ -17,10 +17,12 @@ struct Picture {
     const RowsBySlot *rows = nullptr; // every loaded file's rows
     const MeanCurve *mean = nullptr;  // with the statistics the band needs
     std::string path;                 // the file to write
-    FigureFormat format = FigureFormat::kPng;
-    bool paper = false; // the figure for a publication instead of the graph panel
-    BandKind band = BandKind::kSd;
-    int width = 0, height = 0; // pixels (PNG) or points (SVG); 0 for the style's default
+    bool paper = false;               // the figure for a publication instead of the graph panel
+    // The file's format, size and dpi for both styles; the rest for the paper figure. The
+    // panel's size is 329x217 when none is given, and its PNG is tagged with the dpi only
+    // when one is given.
+    PaperFigureRequest figure;
+    bool dpiGiven = false;
 };
 
 // Draws the graph panel as it shows after "Write to File" (frame, axes, the input curves, the

@@ -1,16 +1,17 @@
 // The drawing module of mergon-batch (see picture.h): the graph panel's frame, axes and curves
-// on a backing image, or the paper figure, written as PNG or SVG.
+// on a backing image, or the paper figure, written as PNG, SVG or PDF.
 
 #include "batch/picture.h"
 #include "engine/commands.h"
 #include "plot/curve_drawing.h"
 #include "plot/figure_file.h"
 #include "plot/panel_canvas.h"
-#include "plot/paper_figure.h"
 
 #include <QGuiApplication>
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -19,10 +20,13 @@ namespace {
 
 using namespace mergon;
 
-// The graph panel, pixel for pixel; in an SVG file as an embedded picture.
+// The graph panel, pixel for pixel; in an SVG or PDF file as an embedded picture.
 Status drawPanel(const Picture &picture, bool &written) {
-    const QSize size(picture.width > 0 ? picture.width : 329,
-                     picture.height > 0 ? picture.height : 217); // the graph panel's size
+    const PaperFigureRequest &figure = picture.figure;
+    const FigureSize given = figure.size.width > 0 ? figure.size : FigureSize{329, 217};
+    const FigureSize inFormat = sizeInFormatUnits(given, figure.format, figure.dpi);
+    const QSize size(std::max(1, static_cast<int>(std::lround(inFormat.width))),
+                     std::max(1, static_cast<int>(std::lround(inFormat.height))));
     PanelCanvas canvas(size);
     TextFile file; // not read: every file's rows are at hand
     Status status = redrawInputCurves(*picture.session, file, canvas, {}, *picture.rows);
@@ -30,10 +34,11 @@ Status drawPanel(const Picture &picture, bool &written) {
         return additionFailure(status, status.subject());
     drawMeanCurve(*picture.mean, canvas, {});
     const QString path = QString::fromStdString(picture.path);
-    if (picture.format == FigureFormat::kPng)
+    if (figure.format == FigureFormat::kPng && !picture.dpiGiven)
         written = canvas.image().save(path, "PNG");
-    else
-        written = writeFigure(path, picture.format, canvas.size(),
+    else // pixels at the dpi, or points
+        written = writeFigure(path, figure.format, canvas.size(),
+                              figure.format == FigureFormat::kPng ? figure.dpi : 72,
                               [&](QPainter &painter) { painter.drawImage(0, 0, canvas.image()); });
     return Status::success();
 }
@@ -55,12 +60,8 @@ bool drawPaper(const Picture &picture) {
     std::vector<std::vector<Row>> inputs;
     for (int k = 1; k <= picture.session->fileCount; ++k)
         inputs.push_back((*picture.rows)[static_cast<size_t>(k)]);
-    const QSize size(picture.width > 0 ? picture.width : 1200,
-                     picture.height > 0 ? picture.height : 800);
-    return writeFigure(QString::fromStdString(picture.path), picture.format, size,
-                       [&](QPainter &painter) {
-                           drawPaperFigure(painter, size, inputs, *picture.mean, picture.band);
-                       });
+    return writePaperFigure(QString::fromStdString(picture.path), picture.figure, inputs,
+                            *picture.mean);
 }
 
 } // namespace

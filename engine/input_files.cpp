@@ -42,9 +42,6 @@ Status storeSettings(Session &s, int k, const SettingTexts &t) {
     return Status::success();
 }
 
-namespace {
-
-// The names on the last header line of the file; none when there is no such line.
 Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
                        const ReadingRules &rules, std::vector<std::string> &names) {
     names.clear();
@@ -63,7 +60,17 @@ Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
     return status;
 }
 
-} // namespace
+std::string columnName(const Session &s, TextFile &file, int k, int column) {
+    if (k < 1 || k > s.fileCount)
+        return {};
+    const auto slot = static_cast<std::size_t>(k);
+    std::vector<std::string> names;
+    const Status read =
+        readHeaderNames(file, s.fileNames[slot], s.skipLines[slot], s.readingRules[slot], names);
+    return read.ok() && column >= 1 && static_cast<size_t>(column) <= names.size()
+               ? names[static_cast<size_t>(column) - 1]
+               : std::string();
+}
 
 Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t) {
     if (t.xName.empty() && t.yName.empty())

@@ -33,6 +33,15 @@ struct SettingTexts {
 // fit its field stops the copy with kTooLarge; the values before it stay.
 Status storeSettings(Session &session, int k, const SettingTexts &texts);
 
+// The names on the last header line of the file at `path` (line skipLines), split as
+// `rules` split fields; none when skipLines is 0 or less or the file is shorter.
+Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
+                       const ReadingRules &rules, std::vector<std::string> &names);
+
+// The name standing at `column` (from 1) on the last header line of slot k's file, read the
+// way column names are found; empty when there is none.
+std::string columnName(const Session &session, TextFile &file, int k, int column);
+
 // Sets slot k's x and y columns from the names in `texts`, if any, found on the last header
 // line of its file (line skipLines; none when that is 0 or less). A name found nowhere or
 // more than once fails with kInvalidArgument and a message that says so.

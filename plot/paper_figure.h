@@ -1,6 +1,7 @@
 #pragma once
-// The figure for a publication: a frame fitted to the data, axes with numbered ticks at 1-2-5
-// steps, the input curves in light grey, the mean in red over a shaded band of its spread.
+// The figure for a publication: a frame fitted to the data (or set by hand), axes with numbered
+// ticks at 1-2-5 steps, axis labels and a title, the input curves in light grey, the mean in
+// red over a shaded band of its spread, and a legend where it covers the fewest data.
 
 #include "engine/averaging.h"
 #include "engine/reader.h"
@@ -8,7 +9,7 @@
 
 #include <QColor>
 #include <QPainter>
-#include <QSize>
+#include <QSizeF>
 #include <QString>
 
 #include <vector>
@@ -37,9 +38,14 @@ std::vector<double> tickValues(const AxisRange &range, double step);
 // very small numbers), with a true minus sign.
 QString tickLabel(double value, double step);
 
-// Draws the figure on a white page of `size` (the painter's units). `inputs` holds each file's
-// rows (entry 0 unused); the band needs mean.statistics (with their ci for kCi).
-void drawPaperFigure(QPainter &painter, QSize size, const std::vector<std::vector<Row>> &inputs,
-                     const MeanCurve &mean, BandKind band);
+// The legend's text for the band; empty for none.
+QString bandLegend(BandKind band, double confidence);
+
+// Draws the figure on a white page of `page` (the painter's units, `unitsPerPoint` of them to
+// the point: sizes of text and lines are in points). `inputs` holds each file's rows (entry 0
+// of each unused); the band needs mean.statistics (with their ci for kCi).
+void drawPaperFigure(QPainter &painter, QSizeF page, double unitsPerPoint,
+                     const PaperFigureRequest &request, const std::vector<std::vector<Row>> &inputs,
+                     const MeanCurve &mean);
 
 } // namespace mergon

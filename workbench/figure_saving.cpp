@@ -1,57 +1,39 @@
 #include "workbench/figure_saving.h"
 
+#include "engine/input_files.h"
 #include "engine/messages.h"
+#include "engine/replaced_file.h"
 #include "plot/figure_file.h"
-#include "plot/paper_figure.h"
-
-#include <QPageSize>
-#include <QPdfWriter>
 
 #include <vector>
 
 namespace mergon {
 
-namespace {
+Status savePaperFigure(const std::string &path, const Session &session, TextFile &file,
+                       const RowsBySlot &rows, const MeanCurve &mean, BandKind band) {
+    const std::optional<FigureFormat> format = figureFormatOf(path);
+    const Status unwritten = Status::failure(
+        kOutputFailed, failureText("The picture could not be written.", kOutputFailed), path);
+    if (!format)
+        return unwritten;
+    ReplacedFile output;
+    if (Status status = output.prepare(path, InPlace::kRefused); !status.ok())
+        return Status::failure(status.code(), probeFailureText(status.code()), path);
 
-bool isPdf(const std::string &path) {
-    return QString::fromStdString(path).endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
-}
-
-// One page of `size` points.
-bool writePdf(const QString &path, QSize size, const std::function<void(QPainter &)> &draw) {
-    QPdfWriter pdf(path);
-    pdf.setTitle(QStringLiteral("Mergon"));
-    pdf.setResolution(72);
-    pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point, QString(), QPageSize::ExactMatch));
-    pdf.setPageMargins(QMarginsF());
-    QPainter painter;
-    if (!painter.begin(&pdf))
-        return false;
-    draw(painter);
-    return painter.end();
-}
-
-} // namespace
-
-Status savePaperFigure(const std::string &path, const Session &session, const RowsBySlot &rows,
-                       const MeanCurve &mean, BandKind band) {
+    PaperFigureRequest request;
+    request.format = *format;
+    request.band = band;
+    request.confidence = 0.95;
+    request.xLabel = columnName(session, file, 1, session.xColumn[1]);
+    request.yLabel = columnName(session, file, 1, session.yColumn[1]);
     std::vector<std::vector<Row>> inputs;
     for (int k = 1; k <= session.fileCount; ++k)
         inputs.push_back(rows[static_cast<size_t>(k)]);
-    const QSize size(1200, 800);
-    const auto draw = [&](QPainter &painter) {
-        drawPaperFigure(painter, size, inputs, mean, band);
-    };
-    const QString file = QString::fromStdString(path);
-    bool written = false;
-    if (const std::optional<FigureFormat> format = figureFormatOf(path))
-        written = writeFigure(file, *format, size, draw);
-    else if (isPdf(path))
-        written = writePdf(file, size, draw);
-    if (written)
-        return Status::success();
-    return Status::failure(kOutputFailed,
-                           failureText("The picture could not be written.", kOutputFailed), path);
+    if (!writePaperFigure(QString::fromStdString(output.newPath()), request, inputs, mean))
+        return unwritten;
+    if (Status status = output.commit(); !status.ok())
+        return Status::failure(status.code(), failureText(status.message(), status.code()), path);
+    return Status::success();
 }
 
 } // namespace mergon

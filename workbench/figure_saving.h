@@ -5,17 +5,19 @@
 #include "engine/averaging.h"
 #include "engine/session.h"
 #include "engine/status.h"
+#include "engine/text_file.h"
 #include "plot/figure_kinds.h"
 
 #include <string>
 
 namespace mergon {
 
-// Draws the loaded curves (their rows by slot) and their mean over the band at the default
-// paper size, 1200 x 800 (pixels for PNG, points for SVG and PDF), into `path`, whose
-// extension (.png, .svg or .pdf, in any case) gives the type. Fails with kOutputFailed when
-// the file could not be written or its type is none of these.
-Status savePaperFigure(const std::string &path, const Session &session, const RowsBySlot &rows,
-                       const MeanCurve &mean, BandKind band);
+// Draws the loaded curves (their rows by slot) and their mean over the band, as
+// `mergon-batch --plot-style paper` does by default (its size, resolution, legend and the
+// axis labels from the first file's header), into `path`, whose extension (.png, .svg or
+// .pdf, in any case) gives the type. The file is replaced whole only once it is written; the
+// failures are those of an output file, and kOutputFailed for another type.
+Status savePaperFigure(const std::string &path, const Session &session, TextFile &file,
+                       const RowsBySlot &rows, const MeanCurve &mean, BandKind band);
 
 } // namespace mergon

@@ -192,7 +192,7 @@ void Form1::saveFigure() {
         status = computeMean(session, file_, Text3->text().toStdString(), mean, {},
                              meanOptions(averageOver_), {&rows});
     if (status.ok())
-        status = savePaperFigure(*path, session, rows, mean, spread_);
+        status = savePaperFigure(*path, session, file_, rows, mean, spread_);
     if (!status.ok())
         fail(status);
 }
