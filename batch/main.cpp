@@ -4,6 +4,8 @@
 #include "batch/picture.h"
 #include "engine/commands.h"
 #include "engine/number_scan.h"
+#include "engine/parallel.h"
+#include "engine/parallel_additions.h"
 #include "engine/setting_value.h"
 #include "plot/figure_kinds.h"
 
@@ -28,10 +30,12 @@ const char *const kUsage =
     "                    FILE ... [--divisions N] [--output PATH]\n"
     "                    [--range common|union|FROM:TO] [--statistics PATH]\n"
     "                    [--confidence LEVEL] [--plot PATH] [--plot-style panel|paper]\n"
-    "                    [--band sd|se|ci|none] [--plot-size WxH] [--verbose] [--help]\n"
+    "                    [--band sd|se|ci|none] [--plot-size WxH] [--jobs N] [--verbose]\n"
+    "                    [--help]\n"
     "\n"
-    "Averages 2 to 10 curves on an even grid over the x range they all cover (or, with\n"
-    "--range, any of them covers or one chosen) and writes the mean as a numbered table,\n"
+    "Averages any number of curves (a single one is resampled) on an even grid over the x\n"
+    "range they all cover (or, with --range, any of them covers or one chosen) and writes the\n"
+    "mean as a numbered table,\n"
     "optionally with its statistics and a graph. The per-file options apply to the files\n"
     "named after them until given again. Defaults: x column 5, y column 6, coefficients 1,\n"
     "skip lines 3, weight 1.0, divisions 100; the output is the first file's path with its\n"
@@ -80,16 +84,14 @@ const char *const kOptionHelp =
     "      it), or none.\n"
     "  --plot-size WxH\n"
     "      the size in pixels (PNG) or points (SVG); 329x217 for panel, 1200x800 for paper.\n"
+    "  --jobs N\n"
+    "      reads the files and computes the grid on N threads (default: one per core); the\n"
+    "      results are the same for every N.\n"
     "  --verbose\n"
     "      reports each file and the grid on standard output.\n"
     "\n"
     "Exit status: 0 on success, 1 when the data or the output fail (the message ends with\n"
     "the failure's code), 2 for a usage error.\n";
-
-struct InputFile {
-    std::string path;
-    SettingTexts settings;
-};
 
 struct Options {
     std::vector<InputFile> files;
@@ -104,6 +106,7 @@ struct Options {
     bool paper = false; // the publication figure instead of the graph panel
     BandKind band = BandKind::kSd;
     int plotWidth = 0, plotHeight = 0; // 0 for the style's default
+    int jobs = defaultJobs();
     bool verbose = false;
     bool help = false;
 };
@@ -293,6 +296,14 @@ Options parse(int argc, char **argv) {
                                        {"se", BandKind::kSe},
                                        {"ci", BandKind::kCi},
                                        {"none", BandKind::kNone}});
+        } else if (arg == "--jobs") {
+            const std::string jobs = takeValue();
+            const auto [end, error] =
+                std::from_chars(jobs.data(), jobs.data() + jobs.size(), o.jobs);
+            if (error != std::errc() || end != jobs.data() + jobs.size() || o.jobs < 1 ||
+                o.jobs > 1024)
+                throw UsageError{"--jobs takes a whole number from 1 to 1024, not \"" + jobs +
+                                 "\""};
         } else if (arg == "--plot-size") {
             std::string size = takeValue();
             if (!parsePlotSize(size, o.plotWidth, o.plotHeight))
@@ -308,8 +319,8 @@ Options parse(int argc, char **argv) {
         return o;
     if (o.confidence && !o.statistics)
         throw UsageError{"--confidence needs --statistics"};
-    if (o.files.size() < 2 || o.files.size() > static_cast<size_t>(kMaxInputFiles))
-        throw UsageError{"give 2 to 10 input files, not " + std::to_string(o.files.size())};
+    if (o.files.empty())
+        throw UsageError{"give one or more input files"};
     return o;
 }
 
@@ -331,27 +342,26 @@ int fail(const Status &status) {
 
 int run(const Options &o) {
     Session s;
-    TextFile file(TextFile::Reading::Whole);
     RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
-    for (const InputFile &input : o.files) {
-        const int k = takeNextSlot(s);
-        Status status = addInputFile(s, file, fullPath(input.path), input.settings,
-                                     kept[static_cast<size_t>(k)]);
-        if (!status.ok())
-            return fail(status);
-        if (o.verbose) {
-            std::cout << s.fileNames[k] << ": " << s.lineCount[k] << " lines, "
-                      << s.fieldsPerLine[k] << " fields per line, x from " << s.fileXMin[k]
-                      << " to " << s.fileXMax[k] << "\n";
-            std::cout << "  " << describe(s.readingRules[k]) << "\n";
-            if (!input.settings.xName.empty())
-                std::cout << "  x column " << s.xColumn[k] << " named \"" << input.settings.xName
-                          << "\"\n";
-            if (!input.settings.yName.empty())
-                std::cout << "  y column " << s.yColumn[k] << " named \"" << input.settings.yName
-                          << "\"\n";
-        }
-    }
+    std::vector<InputFile> inputs = o.files;
+    for (InputFile &input : inputs)
+        input.path = fullPath(input.path);
+    const auto report = [&](size_t i) {
+        if (!o.verbose)
+            return;
+        const Curve &c = s.curves[i];
+        const SettingTexts &settings = inputs[i].settings;
+        std::cout << c.fileName << ": " << c.lineCount << " lines, " << c.fieldsPerLine
+                  << " fields per line, x from " << c.fileXMin << " to " << c.fileXMax << "\n";
+        std::cout << "  " << describe(c.readingRules) << "\n";
+        if (!settings.xName.empty())
+            std::cout << "  x column " << c.xColumn << " named \"" << settings.xName << "\"\n";
+        if (!settings.yName.empty())
+            std::cout << "  y column " << c.yColumn << " named \"" << settings.yName << "\"\n";
+    };
+    Status status = addInputFiles(s, inputs, kBatchLimits, o.jobs, kept, report);
+    if (!status.ok())
+        return fail(status);
 
     MeanCurve mean;
     WriteHooks hooks;
@@ -373,10 +383,13 @@ int run(const Options &o) {
     const bool ciBand = o.plot && o.paper && o.band == BandKind::kCi;
     options.confidence = o.confidence.value_or(ciBand ? 0.95 : 0);
     options.intervalInTable = o.confidence.has_value();
+    options.limits = kBatchLimits;
+    options.jobs = o.jobs;
     if (o.statistics)
         options.statisticsPath = fullPath(*o.statistics);
-    Status status = writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean,
-                              hooks, options, {&kept});
+    TextFile file(TextFile::Reading::Whole);
+    status = writeMean(s, file, o.output.value_or(s.outputFileName), o.divisions, mean, hooks,
+                       options, {&kept});
     if (!status.ok())
         return fail(status);
 

@@ -52,9 +52,7 @@ bool drawPaper(const Picture &picture) {
     });
     QGuiApplication application(argc, argv);
 
-    std::vector<std::vector<Row>> inputs;
-    for (int k = 1; k <= picture.session->fileCount; ++k)
-        inputs.push_back((*picture.rows)[static_cast<size_t>(k)]);
+    const std::vector<std::vector<Row>> &inputs = *picture.rows;
     const QSize size(picture.width > 0 ? picture.width : 1200,
                      picture.height > 0 ? picture.height : 800);
     return writeFigure(QString::fromStdString(picture.path), picture.format, size,

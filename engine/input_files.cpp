@@ -11,8 +11,8 @@ namespace mergon {
 
 namespace {
 
-bool storeInt16(const std::string &text, int16_t &field) {
-    auto value = toInt16(leadingNumber(text));
+bool storeCount(const std::string &text, int32_t maxCount, int32_t &field) {
+    auto value = toCount(leadingNumber(text), maxCount);
     if (value)
         field = *value;
     return value.has_value();
@@ -27,14 +27,15 @@ bool storeFloat(const std::string &text, float &field) {
 
 } // namespace
 
-Status storeSettings(Session &s, int k, const SettingTexts &t) {
-    bool stored = storeInt16(t.xColumn, s.xColumn[k]) && storeInt16(t.yColumn, s.yColumn[k]) &&
-                  storeFloat(t.xCoefficient, s.xCoefficient[k]) &&
-                  storeFloat(t.yCoefficient, s.yCoefficient[k]) &&
-                  storeFloat(t.yWeight, s.yWeight[k]) && storeInt16(t.skipLines, s.skipLines[k]);
+Status storeSettings(Curve &c, const SettingTexts &t, const Limits &limits) {
+    const int32_t most = limits.maxCount;
+    bool stored =
+        storeCount(t.xColumn, most, c.xColumn) && storeCount(t.yColumn, most, c.yColumn) &&
+        storeFloat(t.xCoefficient, c.xCoefficient) && storeFloat(t.yCoefficient, c.yCoefficient) &&
+        storeFloat(t.yWeight, c.yWeight) && storeCount(t.skipLines, most, c.skipLines);
     if (!stored)
         return Status::failure(kTooLarge, "a setting does not fit its field");
-    s.readingRules[k] = t.rules;
+    c.readingRules = t.rules;
     return Status::success();
 }
 
@@ -61,17 +62,16 @@ Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
 
 } // namespace
 
-Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t) {
+Status findNamedColumns(Curve &c, TextFile &file, const SettingTexts &t, const Limits &limits) {
     if (t.xName.empty() && t.yName.empty())
         return Status::success();
-    const auto slot = static_cast<std::size_t>(k);
-    const std::string &path = s.fileNames[slot];
+    const std::string &path = c.fileName;
     std::vector<std::string> names;
-    Status status = readHeaderNames(file, path, s.skipLines[slot], s.readingRules[slot], names);
+    Status status = readHeaderNames(file, path, c.skipLines, c.readingRules, names);
     if (!status.ok())
         return status;
-    const std::pair<const std::string &, int16_t &> named[] = {{t.xName, s.xColumn[slot]},
-                                                               {t.yName, s.yColumn[slot]}};
+    const std::pair<const std::string &, int32_t &> named[] = {{t.xName, c.xColumn},
+                                                               {t.yName, c.yColumn}};
     for (const auto &[name, column] : named) {
         if (name.empty())
             continue;
@@ -80,7 +80,8 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
         if (missing || std::find(found + 1, names.end(), name) != names.end())
             return Status::failure(kInvalidArgument,
                                    columnNameText(name, path, missing, kInvalidArgument));
-        const auto number = toInt16(static_cast<double>(found - names.begin() + 1));
+        const auto number =
+            toCount(static_cast<double>(found - names.begin() + 1), limits.maxCount);
         if (!number)
             return Status::failure(kTooLarge, "a named column does not fit its field");
         column = *number;
@@ -88,21 +89,22 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
     return Status::success();
 }
 
-Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows) {
+Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &rows,
+                      const Limits &limits) {
     FileMeasure measure;
-    Status status = measureFile(file, s.fileNames[k], s.skipLines[k], s.readingRules[k], measure);
+    Status status =
+        measureFile(file, c.fileName, c.skipLines, c.readingRules, measure, limits.maxCount);
     if (measure.lineCount > 0)
-        s.lineCount[k] = measure.lineCount;
+        c.lineCount = measure.lineCount;
     if (!status.ok())
         return status;
-    s.fieldsPerLine[k] = measure.fieldsPerLine;
+    c.fieldsPerLine = measure.fieldsPerLine;
 
-    return readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
+    const auto widen = [&s, &c](int i, const Row &row) {
         // The ranges are floats: a value beyond their range fails before it widens any.
         const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
         if (!std::isfinite(x) || !std::isfinite(y))
-            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " +
-                                                  s.fileNames[static_cast<size_t>(k)] +
+            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " + c.fileName +
                                                   " holds a value beyond the float range");
         // Each comparison is made on the double; what is stored is rounded to float.
         if (s.plotXMax <= row.x)
@@ -113,12 +115,13 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows)
             s.plotXMin = x;
         if (s.plotYMin >= row.y)
             s.plotYMin = y;
-        if (s.fileXMax[k] <= row.x)
-            s.fileXMax[k] = x;
-        if (s.fileXMin[k] >= row.x)
-            s.fileXMin[k] = x;
+        if (c.fileXMax <= row.x)
+            c.fileXMax = x;
+        if (c.fileXMin >= row.x)
+            c.fileXMin = x;
         return Status::success();
-    });
+    };
+    return readCurve(file, curveSettings(c), rows, widen, limits.maxCount);
 }
 
 } // namespace mergon

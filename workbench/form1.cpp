@@ -355,7 +355,7 @@ void Form1::addInputFile() {
     const std::optional<std::string> chosen = chooseFile_();
     if (!chosen) {
         giveBackSlot(session_);
-        Text1->setText(QStringLiteral("File %1").arg(session_.fileCount));
+        Text1->setText(QStringLiteral("File %1").arg(session_.fileCount()));
         return;
     }
     Command1->setEnabled(k >= 2);
