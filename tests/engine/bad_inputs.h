@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -54,6 +55,10 @@ struct Case {
     int code = 0;         // 0: the mean is written
     std::string subject;  // what the failure names: "{input}", a path with "{dir}", or nothing
     std::string expected; // the failure's text; on success, the whole output file
+    // mergon-batch's code and text where its wider limits give another outcome than the
+    // window's; on a success the text is the whole output file, or when empty, one of
+    // divisions + 1 lines after the header. Its texts name its own limit on the divisions.
+    std::optional<std::pair<int, std::string>> inBatch = std::nullopt;
 };
 
 // Three header lines, then one line per point with x in field 5 and y in field 6.
@@ -99,9 +104,12 @@ inline const std::vector<Case> &cases() {
                       std::string linkTo = "") {
         return Case{what, inputs, output, linkTo, divisions, 0, code, subject, message};
     };
-    std::string manyLines = header;
+    std::string manyLines = header; // x 0, 1, 2, 3 over and over, y 6
     for (int i = 0; i < 32768; ++i)
-        manyLines += "1 2 3 4 5 6\r\n";
+        manyLines += "1 2 3 4 " + std::to_string(i % 4) + " 6\r\n";
+    std::vector<Input> forty; // the window takes ten
+    for (int i = 1; i <= 40; ++i)
+        forty.push_back({"f" + std::to_string(i) + ".txt", a.text});
     std::string binary;
     for (int i = 0; i < 1024; ++i)
         binary += static_cast<char>((i * 151 + 7) % 256);
@@ -121,7 +129,21 @@ inline const std::vector<Case> &cases() {
         addition("header only", second(header), 62),
         addition("binary", second(binary), 62),
         addition("non-numeric x", second(header + "1 2 3 4 five 6\r\n"), 13),
-        addition("too many lines", second(manyLines), 6),
+        [&] {
+            Case c = addition("32768 lines", second(manyLines), 6);
+            c.divisions = "1";
+            c.inBatch = {0, table + " 1             0             3 \r\n"
+                                    " 2             3             4.5 \r\n"};
+            return c;
+        }(),
+        Case{"40 files", forty, "out.mrg", "", "1", 11, 6, "{input}",
+             "No more than 10 input files can be loaded. (6)",
+             std::pair{0, table + " 1             0             0 \r\n"
+                                  " 2             3             3 \r\n"}},
+        writing("one file, resampled", {a}, "out.mrg", "2", 0, "",
+                table + " 1             0             0 \r\n"
+                        " 2             1.5           1.5 \r\n"
+                        " 3             3             3 \r\n"),
         addition("a 200 MB line", second("", Make::HugeLine), 13),
         addition("NUL bytes", second(header + "1 2 3 4 5\0 6\r\n"s), 13),
         addition("x beyond the float range", second(curve({{"1", "1"}, {"1e39", "2"}})), 6),
@@ -143,8 +165,22 @@ inline const std::vector<Case> &cases() {
         writing("0 divisions", {a, b}, "out.mrg", "0", 5, "", kDivisions),
         writing("-1 divisions", {a, b}, "out.mrg", "-1", 5, "", kDivisions),
         writing("divisions not a number", {a, b}, "out.mrg", "abc", 5, "", kDivisions),
-        writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange),
-        writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
+        [&] {
+            Case c = writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange);
+            c.inBatch = {0, ""};
+            return c;
+        }(),
+        [&] {
+            Case c = writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange);
+            c.inBatch = {5, kDivisions};
+            return c;
+        }(),
+        [&] {
+            Case c = writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "",
+                             kDivisionsOutOfRange);
+            c.inBatch = {6, kDivisionsOutOfRange};
+            return c;
+        }(),
         writing("no common range", {a, second(curve({{"5", "1"}, {"8", "2"}}))}, "out.mrg", "100", 5, "",
                 noRange),
         writing("a grid beyond the float range", {{"a.txt", curve({{"-3e38", "1"}, {"3e38", "2"}})},
