@@ -85,8 +85,8 @@ const char *const kOptionHelp =
     "  --plot-size WxH\n"
     "      the size in pixels (PNG) or points (SVG); 329x217 for panel, 1200x800 for paper.\n"
     "  --jobs N\n"
-    "      reads the files and computes the grid on N threads (default: one per core); the\n"
-    "      results are the same for every N.\n"
+    "      reads and converts the files on N threads (default: one per core); the results\n"
+    "      are the same for every N.\n"
     "  --verbose\n"
     "      reports each file and the grid on standard output.\n"
     "\n"
@@ -384,7 +384,6 @@ int run(const Options &o) {
     options.confidence = o.confidence.value_or(ciBand ? 0.95 : 0);
     options.intervalInTable = o.confidence.has_value();
     options.limits = kBatchLimits;
-    options.jobs = o.jobs;
     if (o.statistics)
         options.statisticsPath = fullPath(*o.statistics);
     TextFile file(TextFile::Reading::Whole);

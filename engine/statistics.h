@@ -33,7 +33,6 @@ struct MeanOptions {
     double confidence = 0;         // 0 < level < 1: each point's confidence interval (statistics)
     bool intervalInTable = false;  // the table ends with ci_low,ci_high
     Limits limits = kWindowLimits; // the front end's; the division count is held to them
-    int jobs = 1; // threads that may compute the grid's values; the results are the same
 };
 
 // The spread of the files' values at one grid point.
