@@ -7,6 +7,8 @@
 #include "engine/messages.h"
 #include "engine/number_scan.h"
 #include "engine/option_value.h"
+#include "engine/parallel.h"
+#include "engine/parallel_additions.h"
 #include "engine/reader.h"
 #include "engine/setting_value.h"
 #include "plot/figure_kinds.h"
@@ -29,9 +31,10 @@ namespace {
 const char *const kHelp =
     "Usage: mergon-batch [PER-FILE OPTION]... FILE... [RUN OPTION]...\n"
     "  or:  mergon-batch --help | --version\n"
-    "Averages 2 to 10 measured curves on an even grid over the x range they all\n"
-    "cover (or, with --range, any of them covers or one chosen) and writes the mean\n"
-    "as a numbered table, optionally with its statistics and a graph. Options and\n"
+    "Averages any number of measured curves (a single one is resampled) on an even\n"
+    "grid over the x range they all cover (or, with --range, any of them covers or\n"
+    "one chosen) and writes the mean as a numbered table, optionally with its\n"
+    "statistics and a graph. Options and\n"
     "files come in any order; a per-file option applies to the files named after it\n"
     "until given again. Long options may also be written --option=value. Option\n"
     "values are numbers as the input files write them, the whole value and nothing\n"
@@ -123,11 +126,6 @@ const char *const kHelp =
     "  -V, --version           prints the program's name and version and exits\n"
     "\n";
 
-struct InputFile {
-    std::string path;
-    SettingTexts settings;
-};
-
 struct Options {
     std::vector<InputFile> files;
     std::string divisions = "100";
@@ -142,6 +140,7 @@ struct Options {
     FigureSize plotSize;       // as given; zero for the style's default
     bool dpiGiven = false;
     std::optional<std::string> xLabel, yLabel;
+    int jobs = defaultJobs();
     bool verbose = false;
     bool help = false;
     bool version = false;
@@ -202,32 +201,29 @@ std::optional<FigureSize> parsePlotSize(std::string_view text) {
     return size;
 }
 
-// The per-file options with a number: the least and most a count may be, or none for any
-// number (a coefficient or weight beyond the float range fails at the addition, code 6).
+// The per-file options with a number: the least a count may be, or none for any number. A
+// count beyond the batch's limit, or a coefficient or weight beyond the float range, fails at
+// the addition with code 6.
 struct NumberLimits {
     bool count = false;
-    int least = 0, most = 0;
+    int least = 0;
 };
 const std::map<std::string, NumberLimits> kNumberLimits = {
-    {"--x-column", {true, 1, kMaxCount}},
-    {"--y-column", {true, 1, kMaxCount}},
-    {"--skip-lines", {true, 0, kMaxCount}},
-    {"--x-coefficient", {}},
-    {"--y-coefficient", {}},
-    {"--weight", {}},
+    {"--x-column", {true, 1}}, {"--y-column", {true, 1}}, {"--skip-lines", {true, 0}},
+    {"--x-coefficient", {}},   {"--y-coefficient", {}},   {"--weight", {}},
 };
 
-std::string countRange(int least, int most) {
-    return "a whole number from " + std::to_string(least) + " to " + std::to_string(most);
+std::string countRange(int least) {
+    return "a whole number of " + std::to_string(least) + " or more";
 }
 
 // The text of a number option, checked strictly, as the engine's setting reader takes it.
 std::string numberValue(const std::string &option, const std::string &text, char decimalMark) {
     const NumberLimits limits = kNumberLimits.at(option);
     if (limits.count) {
-        if (!optionCount(text, limits.least, limits.most, decimalMark))
-            throw UsageError{option + " takes " + countRange(limits.least, limits.most) +
-                             ", not \"" + text + "\""};
+        if (!optionCount(text, limits.least, decimalMark))
+            throw UsageError{option + " takes " + countRange(limits.least) + ", not \"" + text +
+                             "\""};
     } else if (!optionNumber(text, decimalMark)) {
         throw UsageError{option + " takes a number, not \"" + text + "\""};
     }
@@ -503,9 +499,9 @@ Options parse(int argc, char **argv) {
             rules.separator = separator == "semicolon" ? ';' : ',';
         } else if (arg == "--divisions") {
             o.divisions = takeValue();
-            if (!optionCount(o.divisions, 1, kMaxCount, rules.decimalMark))
-                throw UsageError{"--divisions takes " + countRange(1, kMaxCount) + ", not \"" +
-                                 o.divisions + "\""};
+            if (!optionCount(o.divisions, 1, rules.decimalMark))
+                throw UsageError{"--divisions takes " + countRange(1) + ", not \"" + o.divisions +
+                                 "\""};
             o.divisions = withDecimalPoint(o.divisions);
         } else if (arg == "--output") {
             o.output = takeValue();
@@ -534,6 +530,9 @@ Options parse(int argc, char **argv) {
                                               {"se", BandKind::kSe},
                                               {"ci", BandKind::kCi},
                                               {"none", BandKind::kNone}});
+        } else if (arg == "--jobs") {
+            const std::string jobs = takeValue();
+            o.jobs = boundedWhole(arg, jobs, 1, 1024);
         } else if (arg == "--plot-size") {
             const std::string size = takeValue();
             const std::optional<FigureSize> parsed = parsePlotSize(size);
@@ -555,8 +554,8 @@ Options parse(int argc, char **argv) {
     checkFigureSize(o);
     if (o.confidence && !o.statistics)
         throw UsageError{"--confidence needs --statistics"};
-    if (o.files.size() < 2 || o.files.size() > static_cast<size_t>(kMaxInputFiles))
-        throw UsageError{"give 2 to 10 input files, not " + std::to_string(o.files.size())};
+    if (o.files.empty())
+        throw UsageError{"give one or more input files"};
     return o;
 }
 
@@ -583,7 +582,7 @@ int fail(const Status &status) {
 // column the axis shows, else none.
 std::string axisLabel(const std::optional<std::string> &given, const Session &s, TextFile &file,
                       int column) {
-    return given ? *given : columnName(s, file, 1, column);
+    return given ? *given : columnName(s.curves.front(), file, column);
 }
 
 Picture picture(const Options &o, const Session &s, TextFile &file, const RowsBySlot &kept,
@@ -593,8 +592,8 @@ Picture picture(const Options &o, const Session &s, TextFile &file, const RowsBy
     if (o.paper) {
         if (o.plotSize.width <= 0)
             p.figure.size = kPaperDefaultSize;
-        p.figure.xLabel = axisLabel(o.xLabel, s, file, s.xColumn[1]);
-        p.figure.yLabel = axisLabel(o.yLabel, s, file, s.yColumn[1]);
+        p.figure.xLabel = axisLabel(o.xLabel, s, file, s.curves.front().xColumn);
+        p.figure.yLabel = axisLabel(o.yLabel, s, file, s.curves.front().yColumn);
         p.figure.confidence = confidence;
         if (!p.figure.xLimits && o.range == GridRange::kChosen)
             p.figure.xLimits = AxisLimits{o.rangeFrom, o.rangeTo};
@@ -641,29 +640,28 @@ Status drawFigure(const Session &s, TextFile &file, const RowsBySlot &kept, cons
 int run(const Options &o) {
     warnAboutRepeatedInputs(o);
     Session s;
-    TextFile file(TextFile::Reading::Whole);
     RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
-    for (const InputFile &input : o.files) {
-        const int k = takeNextSlot(s);
-        SettingTexts settings = input.settings;
-        settings.columnsInFile = true; // no one sees a curve lie on an axis here
-        Status status =
-            addInputFile(s, file, fullPath(input.path), settings, kept[static_cast<size_t>(k)]);
-        if (!status.ok())
-            return fail(status);
-        if (o.verbose) {
-            std::cout << s.fileNames[k] << ": " << s.lineCount[k] << " lines, "
-                      << s.fieldsPerLine[k] << " fields per line, x from " << s.fileXMin[k]
-                      << " to " << s.fileXMax[k] << "\n";
-            std::cout << "  " << describe(s.readingRules[k]) << "\n";
-            if (!input.settings.xName.empty())
-                std::cout << "  x column " << s.xColumn[k] << " named \"" << input.settings.xName
-                          << "\"\n";
-            if (!input.settings.yName.empty())
-                std::cout << "  y column " << s.yColumn[k] << " named \"" << input.settings.yName
-                          << "\"\n";
-        }
+    std::vector<InputFile> inputs = o.files;
+    for (InputFile &input : inputs) {
+        input.path = fullPath(input.path);
+        input.settings.columnsInFile = true; // no one sees a curve lie on an axis here
     }
+    const auto report = [&](size_t i) {
+        if (!o.verbose)
+            return;
+        const Curve &c = s.curves[i];
+        const SettingTexts &settings = inputs[i].settings;
+        std::cout << c.fileName << ": " << c.lineCount << " lines, " << c.fieldsPerLine
+                  << " fields per line, x from " << c.fileXMin << " to " << c.fileXMax << "\n";
+        std::cout << "  " << describe(c.readingRules) << "\n";
+        if (!settings.xName.empty())
+            std::cout << "  x column " << c.xColumn << " named \"" << settings.xName << "\"\n";
+        if (!settings.yName.empty())
+            std::cout << "  y column " << c.yColumn << " named \"" << settings.yName << "\"\n";
+    };
+    Status status = addInputFiles(s, inputs, kBatchLimits, o.jobs, kept, report);
+    if (!status.ok())
+        return fail(status);
 
     MeanCurve mean;
     WriteHooks hooks;
@@ -685,6 +683,7 @@ int run(const Options &o) {
     const bool ciBand = o.plot && o.paper && o.figure.band == BandKind::kCi;
     options.confidence = o.confidence.value_or(ciBand ? 0.95 : 0);
     options.intervalInTable = o.confidence.has_value();
+    options.limits = kBatchLimits;
     if (o.statistics)
         options.statisticsPath = fullPath(*o.statistics);
     // Every output is checked and written to a new file first; they replace the old outputs
@@ -693,13 +692,13 @@ int run(const Options &o) {
     PendingOutputs outputs;
     const ReplacedFile *figure = nullptr;
     if (o.plot) {
-        const Status status = prepareFigure(s, o, output, outputs);
+        status = prepareFigure(s, o, output, outputs);
         if (!status.ok())
             return fail(status);
         figure = &outputs.back();
     }
-    Status status =
-        writeMean(s, file, output, o.divisions, mean, hooks, options, {&kept}, &outputs);
+    TextFile file(TextFile::Reading::Whole);
+    status = writeMean(s, file, output, o.divisions, mean, hooks, options, {&kept}, &outputs);
     if (status.ok() && figure)
         status = drawFigure(s, file, kept, mean, options.confidence, o, *figure);
     if (!status.ok())

@@ -57,10 +57,7 @@ bool drawPaper(const Picture &picture) {
     });
     QGuiApplication application(argc, argv);
 
-    std::vector<std::vector<Row>> inputs;
-    for (int k = 1; k <= picture.session->fileCount; ++k)
-        inputs.push_back((*picture.rows)[static_cast<size_t>(k)]);
-    return writePaperFigure(QString::fromStdString(picture.path), picture.figure, inputs,
+    return writePaperFigure(QString::fromStdString(picture.path), picture.figure, *picture.rows,
                             *picture.mean);
 }
 

@@ -9,8 +9,8 @@
 
 namespace mergon::bench {
 
-inline constexpr int kLimitLines = 32767; // the most data lines a file may have
-inline constexpr int kLimitFiles = 10;    // the most input files a session may hold
+inline constexpr int kLimitLines = 32767; // the most data lines a file may have in the window
+inline constexpr int kLimitFiles = 10;    // the most input files the window holds
 inline constexpr int kHeaderLines = 3;
 
 // A fresh folder under the system's temporary folder, removed with everything in it.

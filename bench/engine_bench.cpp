@@ -40,12 +40,12 @@ Status loadSession(Session &s, const std::vector<CurveFile> &files, RowsBySlot *
     TextFile file;
     std::vector<Row> rows;
     for (const CurveFile &f : files) {
-        const int k = takeNextSlot(s);
+        takeNextSlot(s);
         Status status = addInputFile(s, file, f.path, SettingTexts{}, rows);
         if (!status.ok())
             return Status::failure(status.code(), f.path + ": " + status.message());
         if (kept)
-            (*kept)[static_cast<size_t>(k)] = rows;
+            kept->push_back(rows);
     }
     return Status::success();
 }
@@ -80,7 +80,7 @@ double hugeItemsMemoryGrowthMb(const std::filesystem::path &folder) {
     takeNextSlot(s);
     const Status status = addInputFile(s, file, path, SettingTexts{}, rows);
     std::filesystem::remove(path);
-    if (!status.ok() || s.lineCount[1] != 6)
+    if (!status.ok() || s.curves[0].lineCount != 6)
         return -1;
     return peakMemoryMb() - before;
 }

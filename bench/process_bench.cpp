@@ -4,7 +4,11 @@
 // shared machine hits both alike; the figure is the median of the per-turn ratios. Prints
 // "RESULT <name> <value> <unit>" lines for bench/run.sh.
 //
+// Then at scale: 100 files of 50000 lines against the same peer, and mergon-batch on two
+// threads against one.
+//
 // Usage: process_bench --batch=PATH --python=PATH --peer=SCRIPT [--repetitions=N]
+//        [--scale-repetitions=N]
 
 #include "curve_files.h"
 
@@ -13,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -30,10 +35,13 @@ namespace mergon::bench {
 namespace {
 
 constexpr const char *kDivisions = "32767";
+constexpr int kScaleFiles = 100;
+constexpr int kScaleLines = 50000;
 
 struct Timing {
     double wallMs = 0;
-    double cpuMs = 0; // user and system time of the process
+    double cpuMs = 0;  // user and system time of the process
+    double peakMb = 0; // the process's peak resident memory
 };
 
 double nowMs() {
@@ -79,6 +87,7 @@ bool runTimed(const std::vector<std::string> &args, std::vector<char *> &env, Ti
     timing.wallMs = nowMs() - start;
     const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
     timing.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+    timing.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "process_bench: %s failed (status %d)\n", argv[0], status);
         return false;
@@ -116,70 +125,143 @@ std::string option(int argc, char **argv, const char *name) {
 } // namespace
 } // namespace mergon::bench
 
+namespace mergon::bench {
+namespace {
+
+struct Comparison {
+    std::vector<double> batchWall, batchCpu, peerWall, peerCpu, ratioWall, ratioCpu, batchPeakMb;
+};
+
+// Runs `batchArgs` and `peerArgs` in turn, one untimed turn first (which also checks that the
+// two means agree when `compareMeans`), and prints each turn.
+bool compareTurns(const std::vector<std::string> &batchArgs,
+                  const std::vector<std::string> &peerArgs, const std::string &ours,
+                  const std::string &theirs, bool compareMeans, int repetitions, Comparison &c) {
+    // numpy's BLAS settings for some processors are of no use to this script.
+    std::vector<char *> batchEnv = environmentWithout({});
+    std::vector<char *> peerEnv = environmentWithout({"OPENBLAS_CORETYPE", "OPENBLAS_L2_SIZE"});
+    Timing warm;
+    if (!runTimed(batchArgs, batchEnv, warm) || !runTimed(peerArgs, peerEnv, warm))
+        return false;
+    if (compareMeans) {
+        const std::vector<double> a = meanColumn(ours), b = meanColumn(theirs);
+        double worst = a.size() == b.size() && !a.empty() ? 0 : INFINITY;
+        for (size_t j = 0; j < a.size() && j < b.size(); ++j)
+            worst = std::max(worst, std::fabs(a[j] - b[j]) / std::max(1.0, std::fabs(b[j])));
+        std::printf("the two means: %zu and %zu points, largest difference %.3g\n", a.size(),
+                    b.size(), worst);
+        if (!(worst < 1e-9)) {
+            std::fprintf(stderr, "process_bench: the peer does not compute the same mean\n");
+            return false;
+        }
+    }
+    for (int r = 1; r <= repetitions; ++r) {
+        Timing ourTurn, theirTurn;
+        if (!runTimed(batchArgs, batchEnv, ourTurn) || !runTimed(peerArgs, peerEnv, theirTurn))
+            return false;
+        std::printf("turn %d: A %.1f ms (CPU %.1f ms, peak %.1f MB), B %.1f ms (CPU %.1f ms)\n", r,
+                    ourTurn.wallMs, ourTurn.cpuMs, ourTurn.peakMb, theirTurn.wallMs,
+                    theirTurn.cpuMs);
+        std::fflush(stdout);
+        c.batchWall.push_back(ourTurn.wallMs);
+        c.peerWall.push_back(theirTurn.wallMs);
+        c.batchCpu.push_back(ourTurn.cpuMs);
+        c.peerCpu.push_back(theirTurn.cpuMs);
+        c.batchPeakMb.push_back(ourTurn.peakMb);
+        c.ratioWall.push_back(theirTurn.wallMs / ourTurn.wallMs);
+        c.ratioCpu.push_back(theirTurn.cpuMs / std::max(ourTurn.cpuMs, 0.1));
+    }
+    return true;
+}
+
+void printResults(const std::string &prefix, const Comparison &c) {
+    std::printf("RESULT %sbatch_process %.1f ms\n", prefix.c_str(), median(c.batchCpu));
+    std::printf("RESULT %sbatch_process_wall %.1f ms\n", prefix.c_str(), median(c.batchWall));
+    std::printf("RESULT %sbatch_peak_memory %.1f MB\n", prefix.c_str(), median(c.batchPeakMb));
+    std::printf("RESULT %speer_process %.1f ms\n", prefix.c_str(), median(c.peerCpu));
+    std::printf("RESULT %speer_process_wall %.1f ms\n", prefix.c_str(), median(c.peerWall));
+    std::printf("RESULT %speer_ratio %.2f x\n", prefix.c_str(), median(c.ratioCpu));
+    std::printf("RESULT %speer_ratio_wall %.2f x\n", prefix.c_str(), median(c.ratioWall));
+}
+
+} // namespace
+} // namespace mergon::bench
+
 int main(int argc, char **argv) {
     using namespace mergon::bench;
     const std::string batch = option(argc, argv, "--batch");
     const std::string python = option(argc, argv, "--python");
     const std::string peer = option(argc, argv, "--peer");
     const std::string reps = option(argc, argv, "--repetitions");
+    const std::string scaleReps = option(argc, argv, "--scale-repetitions");
     const int repetitions = reps.empty() ? 7 : std::max(1, std::atoi(reps.c_str()));
+    const int scaleRepetitions = scaleReps.empty() ? 3 : std::max(1, std::atoi(scaleReps.c_str()));
     if (batch.empty() || python.empty() || peer.empty()) {
         std::fprintf(stderr, "usage: process_bench --batch=PATH --python=PATH --peer=SCRIPT "
-                             "[--repetitions=N]\n");
+                             "[--repetitions=N] [--scale-repetitions=N]\n");
         return 2;
     }
 
     TempFolder folder;
-    const std::vector<CurveFile> files =
-        writeCurveFiles(folder.path(), "limit", kLimitFiles, kLimitLines);
     const std::string ours = folder.file("batch.mrg"), theirs = folder.file("peer.txt");
-    std::vector<std::string> batchArgs = {batch, "--divisions", kDivisions, "--output", ours};
-    std::vector<std::string> peerArgs = {python, peer, kDivisions, theirs};
-    for (const CurveFile &f : files) {
-        batchArgs.push_back(f.path);
-        peerArgs.push_back(f.path);
-    }
-    // numpy's BLAS settings for some processors are of no use to this script.
-    std::vector<char *> batchEnv = environmentWithout({});
-    std::vector<char *> peerEnv = environmentWithout({"OPENBLAS_CORETYPE", "OPENBLAS_L2_SIZE"});
-    std::printf("inputs: %d files x %d lines (%.2f MB each), %s divisions; %d turns\n", kLimitFiles,
-                kLimitLines, files.front().bytes / 1e6, kDivisions, repetitions);
+    const auto argumentsFor = [&](const std::vector<CurveFile> &files,
+                                  std::vector<std::string> batchArgs,
+                                  std::vector<std::string> peerArgs) {
+        for (const CurveFile &f : files) {
+            batchArgs.push_back(f.path);
+            peerArgs.push_back(f.path);
+        }
+        return std::pair{batchArgs, peerArgs};
+    };
 
-    // A first turn, untimed, warms the file cache and shows that both do the same job.
-    Timing warm;
-    if (!runTimed(batchArgs, batchEnv, warm) || !runTimed(peerArgs, peerEnv, warm))
-        return 1;
-    const std::vector<double> a = meanColumn(ours), b = meanColumn(theirs);
-    double worst = a.size() == b.size() && !a.empty() ? 0 : INFINITY;
-    for (size_t j = 0; j < a.size() && j < b.size(); ++j)
-        worst = std::max(worst, std::fabs(a[j] - b[j]) / std::max(1.0, std::fabs(b[j])));
-    std::printf("the two means: %zu and %zu points, largest difference %.3g\n", a.size(), b.size(),
-                worst);
-    if (!(worst < 1e-9)) {
-        std::fprintf(stderr, "process_bench: the peer does not compute the same mean\n");
-        return 1;
-    }
-
-    std::vector<double> batchWall, peerWall, batchCpu, peerCpu, ratioWall, ratioCpu;
-    for (int r = 1; r <= repetitions; ++r) {
-        Timing ourTurn, theirTurn;
-        if (!runTimed(batchArgs, batchEnv, ourTurn) || !runTimed(peerArgs, peerEnv, theirTurn))
+    // At the window's limits, every core.
+    {
+        const std::vector<CurveFile> files =
+            writeCurveFiles(folder.path(), "limit", kLimitFiles, kLimitLines);
+        const auto [batchArgs, peerArgs] =
+            argumentsFor(files, {batch, "--divisions", kDivisions, "--output", ours},
+                         {python, peer, kDivisions, theirs});
+        std::printf("== at the limits: %d files x %d lines (%.2f MB each), %s divisions; %d turns; "
+                    "A mergon-batch, B numpy\n",
+                    kLimitFiles, kLimitLines, files.front().bytes / 1e6, kDivisions, repetitions);
+        Comparison c;
+        if (!compareTurns(batchArgs, peerArgs, ours, theirs, true, repetitions, c))
             return 1;
-        std::printf("turn %d: mergon-batch %.1f ms (CPU %.1f ms), numpy %.1f ms (CPU %.1f ms)\n", r,
-                    ourTurn.wallMs, ourTurn.cpuMs, theirTurn.wallMs, theirTurn.cpuMs);
-        std::fflush(stdout);
-        batchWall.push_back(ourTurn.wallMs);
-        peerWall.push_back(theirTurn.wallMs);
-        batchCpu.push_back(ourTurn.cpuMs);
-        peerCpu.push_back(theirTurn.cpuMs);
-        ratioWall.push_back(theirTurn.wallMs / ourTurn.wallMs);
-        ratioCpu.push_back(theirTurn.cpuMs / std::max(ourTurn.cpuMs, 0.1));
+        printResults("", c);
+        for (const CurveFile &f : files)
+            std::filesystem::remove(f.path);
     }
-    std::printf("RESULT batch_process %.1f ms\n", median(batchCpu));
-    std::printf("RESULT batch_process_wall %.1f ms\n", median(batchWall));
-    std::printf("RESULT peer_process %.1f ms\n", median(peerCpu));
-    std::printf("RESULT peer_process_wall %.1f ms\n", median(peerWall));
-    std::printf("RESULT peer_ratio %.2f x\n", median(ratioCpu));
-    std::printf("RESULT peer_ratio_wall %.2f x\n", median(ratioWall));
+
+    // At scale: 100 files of 50000 lines, against the peer and on one thread against two.
+    const std::vector<CurveFile> files =
+        writeCurveFiles(folder.path(), "scale", kScaleFiles, kScaleLines);
+    double megabytes = 0;
+    for (const CurveFile &f : files)
+        megabytes += static_cast<double>(f.bytes) / 1e6;
+    {
+        const auto [batchArgs, peerArgs] =
+            argumentsFor(files, {batch, "--divisions", kDivisions, "--output", ours},
+                         {python, peer, kDivisions, theirs});
+        std::printf("== at scale: %d files x %d lines (%.1f MB in all), %s divisions; %d turns; "
+                    "A mergon-batch, B numpy\n",
+                    kScaleFiles, kScaleLines, megabytes, kDivisions, scaleRepetitions);
+        Comparison c;
+        if (!compareTurns(batchArgs, peerArgs, ours, theirs, true, scaleRepetitions, c))
+            return 1;
+        printResults("scale_", c);
+    }
+    {
+        const auto [two, one] =
+            argumentsFor(files, {batch, "--jobs", "2", "--divisions", kDivisions, "--output", ours},
+                         {batch, "--jobs", "1", "--divisions", kDivisions, "--output", theirs});
+        std::printf("== at scale: A --jobs 2, B --jobs 1; %d turns\n", repetitions);
+        Comparison c;
+        if (!compareTurns(two, one, ours, theirs, false, repetitions, c))
+            return 1;
+        std::printf("RESULT jobs1_process_wall %.1f ms\n", median(c.peerWall));
+        std::printf("RESULT jobs2_process_wall %.1f ms\n", median(c.batchWall));
+        std::printf("RESULT jobs2_speedup_wall %.2f x\n", median(c.ratioWall));
+        std::printf("RESULT jobs2_cpu_ratio %.2f x\n", median(c.ratioCpu));
+    }
     return 0;
 }

@@ -121,9 +121,9 @@ bool runOnce(const std::vector<CurveFile> &files, const std::string &output, Run
         std::fprintf(stderr, "window_bench: message shown: %s\n", m.toLocal8Bit().constData());
         ok = false;
     }
-    if (form.session().fileCount != static_cast<int>(files.size())) {
+    if (form.session().fileCount() != static_cast<int>(files.size())) {
         std::fprintf(stderr, "window_bench: %d files loaded, expected %zu\n",
-                     form.session().fileCount, files.size());
+                     form.session().fileCount(), files.size());
         ok = false;
     }
     if (form.Text1->text() != QStringLiteral("Finish")) {

@@ -24,14 +24,15 @@ Status naming(const Status &status, const std::string &path, const std::string &
     return Status::failure(status.code(), message, path).withDetail(status.detail());
 }
 
-// The rows of slot i: the kept ones when there are, else read from the file into `rows`.
-Status slotRows(TextFile &file, const Session &session, int i, const RowsBySlot *kept,
+// The rows of curve i: the kept ones when there are, else read from the file into `rows`.
+Status slotRows(TextFile &file, const Session &session, size_t i, const RowsBySlot *kept,
                 std::vector<Row> &rows, const std::vector<Row> *&source) {
-    source = kept ? &(*kept)[static_cast<size_t>(i)] : nullptr;
+    source = kept && i < kept->size() ? &(*kept)[i] : nullptr;
     if (source && !source->empty())
         return Status::success();
     source = &rows;
-    return readCurve(file, curveSettings(session, i), rows);
+    // Its counts were held to the front end's limits when the file was added.
+    return readCurve(file, curveSettings(session.curves[i]), rows, {}, kBatchLimits.maxCount);
 }
 
 // The data lines of the output file, written in blocks of many lines.
@@ -103,23 +104,26 @@ Status finishStatistics(const std::vector<RunningStatistics> &spread, double con
 } // namespace
 
 void narrowCommonRange(Session &session) {
-    for (int i = 1; i <= session.fileCount; ++i) {
-        if (session.commonXMin <= session.fileXMin[i])
-            session.commonXMin = session.fileXMin[i];
-        if (session.commonXMax >= session.fileXMax[i])
-            session.commonXMax = session.fileXMax[i];
+    for (const Curve &curve : session.curves) {
+        if (session.commonXMin <= curve.fileXMin)
+            session.commonXMin = curve.fileXMin;
+        if (session.commonXMax >= curve.fileXMax)
+            session.commonXMax = curve.fileXMax;
     }
 }
 
-Status prepareGrid(Session &session, std::string_view divisionText) {
-    std::optional<int16_t> count = toInt16(leadingNumber(divisionText));
+Status prepareGrid(Session &session, std::string_view divisionText, int32_t maxDivisions) {
+    const std::string most = std::to_string(maxDivisions);
+    std::optional<int32_t> count = toCount(leadingNumber(divisionText), maxDivisions);
     if (!count)
         return Status::failure(kTooLarge, "The number of divisions is out of range: it must be a "
-                                          "whole number from 1 to 32767.");
+                                          "whole number from 1 to " +
+                                              most + ".");
     if (*count <= 0)
         return Status::failure(kInvalidArgument,
-                               "The number of divisions must be a whole number from 1 to 32767.");
-    if (session.fileCount < 1)
+                               "The number of divisions must be a whole number from 1 to " + most +
+                                   ".");
+    if (session.fileCount() < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.commonXMin > session.commonXMax)
         return Status::failure(kInvalidArgument,
@@ -138,7 +142,8 @@ Status prepareGrid(Session &session, std::string_view divisionText) {
 }
 
 float gridXAt(float commonXMin, float xStep, int j) {
-    // A float times a 16-bit count is exact in double, so this is the product rounded once.
+    // A float (24 significant bits) times a count up to 2^24 needs at most 48 bits, exact in a
+    // double, so this is the product rounded once.
     return commonXMin + narrowToFloat(static_cast<double>(xStep) * j);
 }
 
@@ -182,7 +187,7 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
                         const std::function<void()> &afterFile, const MeanOptions &options,
                         const RowsBySlot *kept) {
-    if (session.fileCount < 1)
+    if (session.fileCount() < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.divisionCount < 1)
         return Status::failure(kInvalidArgument, "The number of divisions has not been set.");
@@ -199,15 +204,14 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
 
     std::vector<Row> rows, reversed;
     const std::vector<Row> *source = nullptr;
-    for (int i = 1; i <= session.fileCount; ++i) {
-        session.chosenFileName = session.fileNames[i];
+    for (size_t i = 0; i < session.curves.size(); ++i) {
+        session.chosenFileName = session.curves[i].fileName;
         Status status = slotRows(file, session, i, kept, rows, source);
         if (!status.ok()) {
             file.closeAll();
             return naming(status, session.chosenFileName, "Could not read the input file");
         }
-        addCurveOnSpan(searchOrder(*source, reversed), out, spans[static_cast<size_t>(i - 1)],
-                       spread);
+        addCurveOnSpan(searchOrder(*source, reversed), out, spans[i], spread);
         if (afterFile)
             afterFile();
     }

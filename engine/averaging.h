@@ -8,7 +8,6 @@
 #include "engine/status.h"
 #include "engine/text_file.h"
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <limits>
@@ -31,9 +30,10 @@ void narrowCommonRange(Session &session);
 
 // Reads the division count from its box text and sets divisionCount and xStep.
 // Fails (nothing set) with kInvalidArgument for a count of 0, a negative count, no file or no
-// common range (commonXMin > commonXMax), and with kTooLarge for a count outside 16 bits or a
-// grid step or grid x beyond the float range.
-Status prepareGrid(Session &session, std::string_view divisionText);
+// common range (commonXMin > commonXMax), and with kTooLarge for a count beyond maxDivisions
+// either way or a grid step or grid x beyond the float range.
+Status prepareGrid(Session &session, std::string_view divisionText,
+                   int32_t maxDivisions = kWindowLimits.maxDivisions);
 
 // gridX(j) = commonXMin + xStep * j, each operation rounded to float.
 float gridXAt(float commonXMin, float xStep, int j);
@@ -83,10 +83,10 @@ const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Ro
 void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
                     std::vector<double> &gridY);
 
-// Rows already read, by slot (entry 0 unused): a front end that keeps the rows of its
-// additions hands them to the mean, which then reads those files no more. An empty entry
-// stands for rows not kept.
-using RowsBySlot = std::array<std::vector<Row>, kSlotCount>;
+// Rows already read, one entry per curve in the session's order: a front end that keeps the
+// rows of its additions hands them to the mean, which then reads those files no more. An
+// empty or missing entry stands for rows not kept.
+using RowsBySlot = std::vector<std::vector<Row>>;
 
 // Reads every loaded file once (routing its path through chosenFileName) and fills `out`
 // with the grid and the mean. A file that fails names itself in the message.

@@ -29,13 +29,13 @@ bool namesSameFile(const std::string &a, const std::string &b) {
 }
 
 int takeNextSlot(Session &session) {
-    session.fileCount = static_cast<int16_t>(session.fileCount + 1);
-    return session.fileCount;
+    session.curves.emplace_back();
+    return session.fileCount();
 }
 
 void giveBackSlot(Session &session) {
-    if (session.fileCount > 0)
-        session.fileCount = static_cast<int16_t>(session.fileCount - 1);
+    if (!session.curves.empty())
+        session.curves.pop_back();
     session.chosenFileName.clear();
 }
 
@@ -45,21 +45,32 @@ Status additionFailure(const Status &status, const std::string &path) {
 }
 
 Status addInputFile(Session &s, TextFile &file, const std::string &path, const SettingTexts &texts,
-                    std::vector<Row> &rows) {
-    const int k = s.fileCount;
+                    std::vector<Row> &rows, const Limits &limits) {
+    if (s.curves.empty())
+        return failed(file, kInvalidArgument,
+                      failureText("No slot was taken for the file.", kInvalidArgument), path);
+    if (s.fileCount() > limits.maxFiles) {
+        giveBackSlot(s);
+        return failed(file, kTooLarge,
+                      failureText("No more than " + std::to_string(limits.maxFiles) +
+                                      " input files can be loaded.",
+                                  kTooLarge),
+                      path);
+    }
+    Curve &curve = s.curves.back();
     s.chosenFileName = path;
-    if (k == 1)
+    if (s.fileCount() == 1)
         s.outputFileName = derivedOutputName(path);
-    s.fileNames[static_cast<size_t>(k)] = path;
-    Status status = storeSettings(s, k, texts);
+    curve.fileName = path;
+    Status status = storeSettings(curve, texts, limits);
     if (status.ok())
-        status = findNamedColumns(s, file, k, texts);
+        status = findNamedColumns(curve, file, texts, limits);
     if (status.code() == kInvalidArgument) { // a column name: the message says what is wrong
         file.closeAll();
         return Status::failure(status.code(), status.message(), path);
     }
     if (status.ok())
-        status = measureAndRead(s, file, k, rows, texts.columnsInFile);
+        status = measureAndRead(s, curve, file, rows, limits, texts.columnsInFile);
     if (!status.ok()) {
         file.closeAll();
         return additionFailure(status, path);
@@ -68,8 +79,8 @@ Status addInputFile(Session &s, TextFile &file, const std::string &path, const S
 }
 
 bool isInputFile(const Session &s, const std::string &path) {
-    for (int i = 1; i <= s.fileCount; ++i)
-        if (namesSameFile(path, s.fileNames[static_cast<size_t>(i)]))
+    for (const Curve &curve : s.curves)
+        if (namesSameFile(path, curve.fileName))
             return true;
     return false;
 }
@@ -105,11 +116,12 @@ Status computeMean(Session &s, TextFile &file, std::string_view divisionText, Me
 }
 
 Status readAllRows(const Session &s, TextFile &file, RowsBySlot &rows) {
-    for (int k = 1; k <= s.fileCount; ++k) {
-        Status status = readCurve(file, curveSettings(s, k), rows[static_cast<size_t>(k)]);
+    rows.assign(s.curves.size(), {});
+    for (size_t i = 0; i < s.curves.size(); ++i) {
+        Status status = readCurve(file, curveSettings(s.curves[i]), rows[i]);
         if (!status.ok()) {
             file.closeAll();
-            return additionFailure(status, s.fileNames[static_cast<size_t>(k)]);
+            return additionFailure(status, s.curves[i].fileName);
         }
     }
     return Status::success();

@@ -19,20 +19,23 @@
 
 namespace mergon {
 
-// Raises fileCount to take the next slot and returns its index.
+// Takes the next slot: a fresh curve record at the end, whose number (1 and up) is returned.
 int takeNextSlot(Session &session);
-// The file chooser was cancelled: the slot goes back (fileCount never below 0) and no file is
-// chosen.
+// The file chooser was cancelled: the slot just taken goes back (if there is one) and no file
+// is chosen.
 void giveBackSlot(Session &session);
 
-// Adds `path` into the slot just taken: it becomes the chosen file, names the output file when
-// it is the session's first, takes the settings, is measured and read, and widens the plot
-// range and its own x extent. `rows` gets the rows read, for a redraw in the same command.
-// Columns given by name are looked up on the file's header line first; a name that is not
-// there once fails with its own message. What was done before a failure stays, and the file
-// stays in its slot.
+// Adds `path` into the slot just taken (the last curve): it becomes the chosen file, names the
+// output file when it is the session's first, takes the settings, is measured and read, and
+// widens the plot range and its own x extent. `rows` gets the rows read, for a redraw in the
+// same command. Columns given by name are looked up on the file's header line first; a name
+// that is not there once fails with its own message. What was done before a failure stays,
+// and the file stays in its slot. Counts and settings are held to `limits`; a slot beyond
+// limits.maxFiles is given back and fails with kTooLarge, and with no slot taken the addition
+// fails with kInvalidArgument, so no record is written but the one taken for it.
 Status addInputFile(Session &session, TextFile &file, const std::string &path,
-                    const SettingTexts &texts, std::vector<Row> &rows);
+                    const SettingTexts &texts, std::vector<Row> &rows,
+                    const Limits &limits = kWindowLimits);
 
 // The failure of an addition that surfaced later in the same command (the redraw), as the
 // addition reports it.
@@ -45,7 +48,8 @@ struct WriteHooks {
 
 // Where "write the mean" takes the curves from. By default every file is read again.
 struct MeanSource {
-    // Rows kept from the additions (mergon-batch reads each file once); null reads them all.
+    // Rows kept from the additions, one entry per curve (mergon-batch reads each file once);
+    // null reads them all.
     const RowsBySlot *keptRows = nullptr;
     // Computes the mean in place of computeMeanCurve (the reference way, for comparisons);
     // neither the kept rows, afterFile nor the mean options are used then.

@@ -11,8 +11,8 @@ namespace mergon {
 
 namespace {
 
-bool storeInt16(const std::string &text, int16_t &field) {
-    auto value = toInt16(leadingNumber(text));
+bool storeCount(const std::string &text, int32_t maxCount, int32_t &field) {
+    auto value = toCount(leadingNumber(text), maxCount);
     if (value)
         field = *value;
     return value.has_value();
@@ -27,18 +27,19 @@ bool storeFloat(const std::string &text, float &field) {
 
 } // namespace
 
-Status storeSettings(Session &s, int k, const SettingTexts &t) {
-    const char *unfit = !storeInt16(t.xColumn, s.xColumn[k])             ? "x column"
-                        : !storeInt16(t.yColumn, s.yColumn[k])           ? "y column"
-                        : !storeFloat(t.xCoefficient, s.xCoefficient[k]) ? "x coefficient"
-                        : !storeFloat(t.yCoefficient, s.yCoefficient[k]) ? "y coefficient"
-                        : !storeFloat(t.yWeight, s.yWeight[k])           ? "weight"
-                        : !storeInt16(t.skipLines, s.skipLines[k])       ? "number of header lines"
-                                                                         : nullptr;
+Status storeSettings(Curve &c, const SettingTexts &t, const Limits &limits) {
+    const int32_t most = limits.maxCount;
+    const char *unfit = !storeCount(t.xColumn, most, c.xColumn)       ? "x column"
+                        : !storeCount(t.yColumn, most, c.yColumn)     ? "y column"
+                        : !storeFloat(t.xCoefficient, c.xCoefficient) ? "x coefficient"
+                        : !storeFloat(t.yCoefficient, c.yCoefficient) ? "y coefficient"
+                        : !storeFloat(t.yWeight, c.yWeight)           ? "weight"
+                        : !storeCount(t.skipLines, most, c.skipLines) ? "number of header lines"
+                                                                      : nullptr;
     if (unfit)
         return Status::failure(kTooLarge, "a setting does not fit its field")
             .withDetail(std::string("the ") + unfit + " is out of range");
-    s.readingRules[k] = t.rules;
+    c.readingRules = t.rules;
     return Status::success();
 }
 
@@ -60,29 +61,24 @@ Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
     return status;
 }
 
-std::string columnName(const Session &s, TextFile &file, int k, int column) {
-    if (k < 1 || k > s.fileCount)
-        return {};
-    const auto slot = static_cast<std::size_t>(k);
+std::string columnName(const Curve &c, TextFile &file, int column) {
     std::vector<std::string> names;
-    const Status read =
-        readHeaderNames(file, s.fileNames[slot], s.skipLines[slot], s.readingRules[slot], names);
+    const Status read = readHeaderNames(file, c.fileName, c.skipLines, c.readingRules, names);
     return read.ok() && column >= 1 && static_cast<size_t>(column) <= names.size()
                ? names[static_cast<size_t>(column) - 1]
                : std::string();
 }
 
-Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t) {
+Status findNamedColumns(Curve &c, TextFile &file, const SettingTexts &t, const Limits &limits) {
     if (t.xName.empty() && t.yName.empty())
         return Status::success();
-    const auto slot = static_cast<std::size_t>(k);
-    const std::string &path = s.fileNames[slot];
+    const std::string &path = c.fileName;
     std::vector<std::string> names;
-    Status status = readHeaderNames(file, path, s.skipLines[slot], s.readingRules[slot], names);
+    Status status = readHeaderNames(file, path, c.skipLines, c.readingRules, names);
     if (!status.ok())
         return status;
-    const std::pair<const std::string &, int16_t &> named[] = {{t.xName, s.xColumn[slot]},
-                                                               {t.yName, s.yColumn[slot]}};
+    const std::pair<const std::string &, int32_t &> named[] = {{t.xName, c.xColumn},
+                                                               {t.yName, c.yColumn}};
     for (const auto &[name, column] : named) {
         if (name.empty())
             continue;
@@ -91,7 +87,8 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
         if (missing || std::find(found + 1, names.end(), name) != names.end())
             return Status::failure(kInvalidArgument,
                                    columnNameText(name, path, missing, kInvalidArgument));
-        const auto number = toInt16(static_cast<double>(found - names.begin() + 1));
+        const auto number =
+            toCount(static_cast<double>(found - names.begin() + 1), limits.maxCount);
         if (!number)
             return Status::failure(kTooLarge, "a named column does not fit its field");
         column = *number;
@@ -101,37 +98,36 @@ Status findNamedColumns(Session &s, TextFile &file, int k, const SettingTexts &t
 
 namespace {
 
-// The first of the x and y columns that lies outside the fields of slot k's data lines.
-Status columnsWithinFields(const Session &s, int k) {
-    for (const int column : {s.xColumn[k], s.yColumn[k]})
-        if (column < 1 || column > s.fieldsPerLine[k])
-            return Status::failure(kInvalidArgument, "Column " + std::to_string(column) +
-                                                         " is not in " + s.fileNames[k])
-                .withDetail("column " + std::to_string(column) + " is not in " + s.fileNames[k] +
-                            ": its first data line has " + std::to_string(s.fieldsPerLine[k]) +
+// The first of the x and y columns that lies outside the fields of the curve's data lines.
+Status columnsWithinFields(const Curve &c) {
+    for (const int column : {c.xColumn, c.yColumn})
+        if (column < 1 || column > c.fieldsPerLine)
+            return Status::failure(kInvalidArgument,
+                                   "Column " + std::to_string(column) + " is not in " + c.fileName)
+                .withDetail("column " + std::to_string(column) + " is not in " + c.fileName +
+                            ": its first data line has " + std::to_string(c.fieldsPerLine) +
                             " fields");
     return Status::success();
 }
 
 } // namespace
 
-Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows,
-                      bool columnsInFile) {
+Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &rows,
+                      const Limits &limits, bool columnsInFile) {
     FileMeasure measure;
-    Status status = measureFile(file, s.fileNames[k], s.skipLines[k], s.readingRules[k], measure);
+    Status status =
+        measureFile(file, c.fileName, c.skipLines, c.readingRules, measure, limits.maxCount);
     if (measure.lineCount > 0)
-        s.lineCount[k] = measure.lineCount;
+        c.lineCount = measure.lineCount;
     if (!status.ok())
         return status;
-    s.fieldsPerLine[k] = measure.fieldsPerLine;
+    c.fieldsPerLine = measure.fieldsPerLine;
 
-    // A fault in the file itself is named first; a column beyond its fields only after it.
-    status = readCurve(file, curveSettings(s, k), rows, [&s, k](int i, const Row &row) {
+    const auto widen = [&s, &c](int i, const Row &row) {
         // The ranges are floats: a value beyond their range fails before it widens any.
         const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
         if (!std::isfinite(x) || !std::isfinite(y))
-            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " +
-                                                  s.fileNames[static_cast<size_t>(k)] +
+            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " + c.fileName +
                                                   " holds a value beyond the float range")
                 .withDetail("row " + std::to_string(i) +
                             " holds a value beyond the range of single precision");
@@ -144,14 +140,16 @@ Status measureAndRead(Session &s, TextFile &file, int k, std::vector<Row> &rows,
             s.plotXMin = x;
         if (s.plotYMin >= row.y)
             s.plotYMin = y;
-        if (s.fileXMax[k] <= row.x)
-            s.fileXMax[k] = x;
-        if (s.fileXMin[k] >= row.x)
-            s.fileXMin[k] = x;
+        if (c.fileXMax <= row.x)
+            c.fileXMax = x;
+        if (c.fileXMin >= row.x)
+            c.fileXMin = x;
         return Status::success();
-    });
+    };
+    // A fault in the file itself is named first; a column beyond its fields only after it.
+    status = readCurve(file, curveSettings(c), rows, widen, limits.maxCount);
     if (status.ok() && columnsInFile)
-        status = columnsWithinFields(s, k);
+        status = columnsWithinFields(c);
     return status;
 }
 

@@ -28,30 +28,32 @@ struct SettingTexts {
     bool columnsInFile = false;
 };
 
-// Copies the settings into slot k in the window's order (x column, y column, x coefficient,
+// Copies the settings into the curve in the window's order (x column, y column, x coefficient,
 // y coefficient, weight, skip lines), then the reading rules. The first value that does not
-// fit its field stops the copy with kTooLarge; the values before it stay.
-Status storeSettings(Session &session, int k, const SettingTexts &texts);
+// fit its field (a count beyond limits.maxCount, a number beyond the float range) stops the
+// copy with kTooLarge; the values before it stay.
+Status storeSettings(Curve &curve, const SettingTexts &texts, const Limits &limits = kWindowLimits);
 
 // The names on the last header line of the file at `path` (line skipLines), split as
 // `rules` split fields; none when skipLines is 0 or less or the file is shorter.
 Status readHeaderNames(TextFile &file, const std::string &path, int skipLines,
                        const ReadingRules &rules, std::vector<std::string> &names);
 
-// The name standing at `column` (from 1) on the last header line of slot k's file, read the
+// The name standing at `column` (from 1) on the last header line of the curve's file, read the
 // way column names are found; empty when there is none.
-std::string columnName(const Session &session, TextFile &file, int k, int column);
+std::string columnName(const Curve &curve, TextFile &file, int column);
 
-// Sets slot k's x and y columns from the names in `texts`, if any, found on the last header
+// Sets the curve's x and y columns from the names in `texts`, if any, found on the last header
 // line of its file (line skipLines; none when that is 0 or less). A name found nowhere or
 // more than once fails with kInvalidArgument and a message that says so.
-Status findNamedColumns(Session &session, TextFile &file, int k, const SettingTexts &texts);
+Status findNamedColumns(Curve &curve, TextFile &file, const SettingTexts &texts,
+                        const Limits &limits = kWindowLimits);
 
-// Counts the lines and fields of slot k's file, then reads its rows, widening the plot range
-// and the slot's x extent with each row. What was computed before a failure stays. `rows`
-// holds the rows read, for a redraw in the same command. With columnsInFile, an x or y column
-// outside the fields per line fails with kInvalidArgument before the rows are read.
-Status measureAndRead(Session &session, TextFile &file, int k, std::vector<Row> &rows,
-                      bool columnsInFile = false);
+// Counts the lines and fields of the curve's file, then reads its rows, widening the session's
+// plot range and the curve's x extent with each row. What was computed before a failure stays.
+// `rows` holds the rows read, for a redraw in the same command. With columnsInFile, an x or y
+// column outside the fields per line fails with kInvalidArgument once the rows are read.
+Status measureAndRead(Session &session, Curve &curve, TextFile &file, std::vector<Row> &rows,
+                      const Limits &limits = kWindowLimits, bool columnsInFile = false);
 
 } // namespace mergon

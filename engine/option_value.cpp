@@ -37,11 +37,11 @@ std::string withDecimalPoint(std::string_view text) {
     return point;
 }
 
-std::optional<int> optionCount(std::string_view text, int least, int most, char decimalMark) {
+std::optional<double> optionCount(std::string_view text, double least, char decimalMark) {
     const std::optional<double> value = optionNumber(text, decimalMark);
-    if (!value || *value != std::trunc(*value) || *value < least || *value > most)
+    if (!value || *value != std::trunc(*value) || *value < least)
         return std::nullopt;
-    return static_cast<int>(*value);
+    return value;
 }
 
 } // namespace mergon

@@ -18,7 +18,8 @@ std::optional<double> optionNumber(std::string_view text, char decimalMark = '.'
 // reader takes it. Only for a text that optionNumber accepts.
 std::string withDecimalPoint(std::string_view text);
 
-// A whole number from `least` to `most`, such as 5, 5.0 or 1E+02; nullopt for any other text.
-std::optional<int> optionCount(std::string_view text, int least, int most, char decimalMark = '.');
+// A whole number of at least `least`, such as 5, 5.0 or 1E+02, however large (a limit above is
+// the reader's, which fails with code 6 beyond it); nullopt for any other text.
+std::optional<double> optionCount(std::string_view text, double least, char decimalMark = '.');
 
 } // namespace mergon

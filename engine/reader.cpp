@@ -18,6 +18,12 @@ std::int64_t roundedQuotient(std::int64_t fields, std::int64_t lines) {
     return quotient;
 }
 
+Status tooManyLines(int32_t maxCount, const std::string &path) {
+    return Status::failure(kTooLarge,
+                           "More than " + std::to_string(maxCount) + " data lines in " + path)
+        .withDetail("more than " + std::to_string(maxCount) + " data lines");
+}
+
 Status fail(TextFile &file, Status status) {
     file.closeAll();
     return status;
@@ -134,7 +140,8 @@ Field::Kind plainRow(const PlainNumber *fields, const CurveSettings &settings, R
 
 } // namespace
 
-Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out) {
+Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out,
+                   int32_t maxCount) {
     out = FileMeasure{};
     Status status = file.openForReading(path);
     if (!status.ok())
@@ -160,7 +167,7 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
     do {
         std::int64_t plainFields = 0;
         const std::int64_t counted = file.lineEndsRead() - firstLineEnd;
-        if (file.skipPlainLines(kMaxCount + 1 - counted, plainFields) > 0) {
+        if (file.skipPlainLines(std::int64_t{maxCount} + 1 - counted, plainFields) > 0) {
             fields += plainFields;
         } else {
             status = file.readField(field, false);
@@ -168,41 +175,41 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines, FileM
                 return fail(file, status);
             ++fields;
         }
-        if (file.lineEndsRead() - firstLineEnd > kMaxCount)
-            return fail(file, Status::failure(kTooLarge, "More than 32767 data lines in " + path)
-                                  .withDetail("more than 32767 data lines"));
+        if (file.lineEndsRead() - firstLineEnd > maxCount)
+            return fail(file, tooManyLines(maxCount, path));
     } while (!file.atEnd());
     const std::int64_t lines = file.lineEndsRead() - firstLineEnd + (file.atLineStart() ? 0 : 1);
     status = file.close();
     if (!status.ok())
         return status;
-    if (lines > kMaxCount)
-        return Status::failure(kTooLarge, "More than 32767 data lines in " + path)
-            .withDetail("more than 32767 data lines");
+    if (lines > maxCount)
+        return tooManyLines(maxCount, path);
 
-    out.lineCount = static_cast<int16_t>(lines);
+    out.lineCount = static_cast<int32_t>(lines);
     out.fieldCount = fields;
     const std::int64_t perLine = roundedQuotient(fields, lines);
-    if (perLine > kMaxCount)
-        return Status::failure(kTooLarge, "More than 32767 fields per line in " + path)
-            .withDetail("more than 32767 fields per line");
-    out.fieldsPerLine = static_cast<int16_t>(perLine);
+    if (perLine > maxCount)
+        return Status::failure(kTooLarge, "More than " + std::to_string(maxCount) +
+                                              " fields per line in " + path)
+            .withDetail("more than " + std::to_string(maxCount) + " fields per line");
+    out.fieldsPerLine = static_cast<int32_t>(perLine);
     return Status::success();
 }
 
 Status measureFile(TextFile &file, const std::string &path, int skipLines,
-                   const ReadingRules &rules, FileMeasure &out) {
+                   const ReadingRules &rules, FileMeasure &out, int32_t maxCount) {
     file.setRules(rules);
-    return measureFile(file, path, skipLines, out);
+    return measureFile(file, path, skipLines, out, maxCount);
 }
 
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
-                 const RowCallback &onRow) {
+                 const RowCallback &onRow, int32_t maxCount) {
     const int lineCount = std::max(settings.lineCount, 0);
     rows.assign(1, Row{});
-    if (lineCount > kMaxCount || settings.fieldsPerLine > kMaxCount)
-        return Status::failure(kTooLarge, "Counts above 32767 for " + settings.path)
-            .withDetail("more than 32767 data lines or fields per line");
+    if (lineCount > maxCount || settings.fieldsPerLine > maxCount)
+        return Status::failure(kTooLarge,
+                               "Counts above " + std::to_string(maxCount) + " for " + settings.path)
+            .withDetail("more than " + std::to_string(maxCount) + " data lines or fields per line");
     rows.reserve(static_cast<std::size_t>(lineCount) + 1);
     file.setRules(settings.rules);
     Status status = file.openForReading(settings.path);
@@ -233,7 +240,8 @@ Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row>
                                                 ": a number beyond the range of double "
                                                 "precision"));
     };
-    for (int i = 1; i <= lineCount; ++i) {
+    for (int line = 0; line < lineCount; ++line) { // counted so as to stop at INT_MAX lines
+        const int i = line + 1;
         Row row;
         bool missing = false; // the row lacks its x or y: it is left out
         if (perLine > 0 && plainCount - nextPlain >= perLine) {

@@ -12,7 +12,7 @@
 
 namespace mergon {
 
-inline constexpr int kMaxCount = 32767; // counts are kept in 16-bit fields
+inline constexpr int kMaxCount = kWindowLimits.maxCount; // the window's 16-bit counts
 
 struct Row {
     double x = 0;
@@ -21,20 +21,21 @@ struct Row {
 
 // What the counting passes find in a file after its header.
 struct FileMeasure {
-    int16_t lineCount = 0;     // data lines after the header
-    int16_t fieldsPerLine = 0; // fields / lines, rounded half to even
+    int32_t lineCount = 0;     // data lines after the header
+    int32_t fieldsPerLine = 0; // fields / lines, rounded half to even
     int64_t fieldCount = 0;    // fields in the data
 };
 
 // The two counting passes of "Data File Open" (lines, then fields), in one streaming read.
-// Fails with kPastEnd when nothing follows the header, kTooLarge when a count does not fit
-// 16 bits, kFileNotFound when the file is missing. When only the fields per line are too
+// Fails with kPastEnd when nothing follows the header, kTooLarge when a count is above
+// maxCount, kFileNotFound when the file is missing. When only the fields per line are too
 // large, lineCount and fieldCount are filled all the same. The file is closed on return.
 // Fields are split by the handle's rules.
-Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out);
+Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out,
+                   int32_t maxCount = kMaxCount);
 // The same under the given rules, which the handle keeps.
 Status measureFile(TextFile &file, const std::string &path, int skipLines,
-                   const ReadingRules &rules, FileMeasure &out);
+                   const ReadingRules &rules, FileMeasure &out, int32_t maxCount = kMaxCount);
 
 // Reads the rows of one file under the rules of its settings, which the handle keeps.
 // A row whose x or y field is missing (Field::Kind::Missing) is left out: rows gets entry 0,
@@ -42,10 +43,10 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 // row (its index in rows) as soon as its last field is read; a failure it returns ends the
 // read with that failure. A file of data rows none of which is kept fails with kNonNumeric.
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
-// The file is closed on return. Counts above kMaxCount fail with kTooLarge. A failure's
+// The file is closed on return. Counts above maxCount fail with kTooLarge. A failure's
 // detail says where in the file it lies.
 using RowCallback = std::function<Status(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
-                 const RowCallback &onRow = {});
+                 const RowCallback &onRow = {}, int32_t maxCount = kMaxCount);
 
 } // namespace mergon

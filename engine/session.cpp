@@ -2,26 +2,9 @@
 
 namespace mergon {
 
-void Session::resetSlot(int k) {
-    fileNames[k].clear();
-    xColumn[k] = 0;
-    yColumn[k] = 0;
-    xCoefficient[k] = 0;
-    yCoefficient[k] = 0;
-    yWeight[k] = 1;
-    skipLines[k] = 0;
-    lineCount[k] = 0;
-    fieldsPerLine[k] = 0;
-    fileXMin[k] = kRunningMinStart;
-    fileXMax[k] = kRunningMaxStart;
-    readingRules[k] = ReadingRules{};
-}
-
 void Session::reset() {
-    for (int k = 0; k < kSlotCount; ++k)
-        resetSlot(k);
+    curves.clear();
     outputFileName.clear();
-    fileCount = 0;
     plotXMin = kRunningMinStart;
     plotXMax = kRunningMaxStart;
     plotYMin = kRunningMinStart;
@@ -30,18 +13,18 @@ void Session::reset() {
     commonXMax = kRunningMinStart;
 }
 
-CurveSettings curveSettings(const Session &s, int k) {
+CurveSettings curveSettings(const Curve &curve) {
     CurveSettings c;
-    c.path = s.fileNames[k];
-    c.skipLines = s.skipLines[k];
-    c.lineCount = s.lineCount[k];
-    c.fieldsPerLine = s.fieldsPerLine[k];
-    c.xColumn = s.xColumn[k];
-    c.yColumn = s.yColumn[k];
-    c.xCoefficient = s.xCoefficient[k];
-    c.yCoefficient = s.yCoefficient[k];
-    c.yWeight = s.yWeight[k];
-    c.rules = s.readingRules[k];
+    c.path = curve.fileName;
+    c.skipLines = curve.skipLines;
+    c.lineCount = curve.lineCount;
+    c.fieldsPerLine = curve.fieldsPerLine;
+    c.xColumn = curve.xColumn;
+    c.yColumn = curve.yColumn;
+    c.xCoefficient = curve.xCoefficient;
+    c.yCoefficient = curve.yCoefficient;
+    c.yWeight = curve.yWeight;
+    c.rules = curve.readingRules;
     return c;
 }
 

@@ -26,11 +26,11 @@ double leadingNumber(std::string_view text) {
     return 0;
 }
 
-std::optional<int16_t> toInt16(double value) {
+std::optional<int32_t> toCount(double value, int32_t maxCount) {
     double rounded = std::nearbyint(value); // the default rounding mode: halves to even
-    if (!(rounded >= -32768.0 && rounded <= 32767.0))
+    if (!(rounded >= -static_cast<double>(maxCount) - 1 && rounded <= maxCount))
         return std::nullopt;
-    return static_cast<int16_t>(rounded);
+    return static_cast<int32_t>(rounded);
 }
 
 float narrowToFloat(double value) {

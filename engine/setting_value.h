@@ -10,8 +10,9 @@ namespace mergon {
 // Blanks are skipped, then the longest prefix that is a number is taken; no number gives 0.
 double leadingNumber(std::string_view text);
 
-// A 16-bit field takes the value rounded half to even; nullopt when it does not fit.
-std::optional<int16_t> toInt16(double value);
+// A count field takes the value rounded half to even; nullopt when it does not fit from
+// -maxCount - 1 to maxCount (32767 for the window's 16-bit fields, 2147483647 for 32-bit ones).
+std::optional<int32_t> toCount(double value, int32_t maxCount);
 
 // Rounds a double to the nearest float; beyond the float range it gives an infinity of the
 // same sign (a plain cast would be undefined there).

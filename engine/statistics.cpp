@@ -50,13 +50,13 @@ std::string messageX(float x) {
 }
 
 void unionRange(const Session &s, float &xMin, float &xMax) {
-    xMin = s.fileXMin[1];
-    xMax = s.fileXMax[1];
-    for (size_t i = 2; i <= static_cast<size_t>(s.fileCount); ++i) {
-        if (s.fileXMin[i] < xMin)
-            xMin = s.fileXMin[i];
-        if (s.fileXMax[i] > xMax)
-            xMax = s.fileXMax[i];
+    xMin = kRunningMinStart;
+    xMax = kRunningMaxStart;
+    for (const Curve &curve : s.curves) {
+        if (curve.fileXMin < xMin)
+            xMin = curve.fileXMin;
+        if (curve.fileXMax > xMax)
+            xMax = curve.fileXMax;
     }
 }
 
@@ -79,7 +79,7 @@ void gridRange(const Session &s, const MeanOptions &options, float &xMin, float 
 Status prepareGridOver(Session &s, const MeanOptions &options, std::string_view divisionText) {
     Session spanned = s;
     gridRange(s, options, spanned.commonXMin, spanned.commonXMax);
-    Status status = prepareGrid(spanned, divisionText);
+    Status status = prepareGrid(spanned, divisionText, options.limits.maxDivisions);
     if (status.ok()) {
         s.divisionCount = spanned.divisionCount;
         s.xStep = spanned.xStep;
@@ -90,10 +90,10 @@ Status prepareGridOver(Session &s, const MeanOptions &options, std::string_view 
 Status contributingSpans(const Session &s, const MeanOptions &options,
                          const std::vector<float> &gridX, std::vector<GridSpan> &spans) {
     if (gridX.empty()) {
-        spans.assign(static_cast<size_t>(s.fileCount), GridSpan{});
+        spans.assign(s.curves.size(), GridSpan{});
         return Status::success();
     }
-    spans.assign(static_cast<size_t>(s.fileCount), GridSpan{0, gridX.size() - 1});
+    spans.assign(s.curves.size(), GridSpan{0, gridX.size() - 1});
     if (options.range == GridRange::kCommon)
         return Status::success();
 
@@ -101,12 +101,13 @@ Status contributingSpans(const Session &s, const MeanOptions &options,
     gridRange(s, options, rangeMin, rangeMax);
     const size_t last = gridX.size() - 1;
     std::vector<int> count(gridX.size(), 0);
-    for (size_t i = 1; i <= static_cast<size_t>(s.fileCount); ++i) {
+    for (size_t i = 0; i < s.curves.size(); ++i) {
+        const Curve &curve = s.curves[i];
         GridSpan span; // empty until a point falls inside
         for (size_t j = 0; j <= last; ++j) {
             const bool inside =
-                s.fileXMin[i] <= gridX[j] &&
-                (gridX[j] <= s.fileXMax[i] || (j == last && s.fileXMax[i] >= rangeMax));
+                curve.fileXMin <= gridX[j] &&
+                (gridX[j] <= curve.fileXMax || (j == last && curve.fileXMax >= rangeMax));
             if (!inside)
                 continue;
             if (span.first > span.last)
@@ -114,7 +115,7 @@ Status contributingSpans(const Session &s, const MeanOptions &options,
             span.last = j;
             ++count[j];
         }
-        spans[i - 1] = span;
+        spans[i] = span;
     }
     for (size_t j = 0; j <= last; ++j)
         if (count[j] == 0)

@@ -30,8 +30,9 @@ struct MeanOptions {
     bool statistics = false;              // fill MeanCurve::statistics
     std::string statisticsPath;           // when set, the statistics table is written there too
     float chosenXMin = 0, chosenXMax = 0; // the grid's ends under GridRange::kChosen
-    double confidence = 0;        // 0 < level < 1: each point's confidence interval (statistics)
-    bool intervalInTable = false; // the table ends with ci_low,ci_high
+    double confidence = 0;         // 0 < level < 1: each point's confidence interval (statistics)
+    bool intervalInTable = false;  // the table ends with ci_low,ci_high
+    Limits limits = kWindowLimits; // the front end's; the division count is held to them
 };
 
 // The spread of the files' values at one grid point.

@@ -155,13 +155,13 @@ Measured twoPasses(const std::string &path, int skip, const ReadingRules &rules,
     r.code = file.close().code();
     const int64_t q = fields / lines, twiceRest = 2 * (fields % lines);
     const int64_t perLine = q + (twiceRest > lines || (twiceRest == lines && q % 2 != 0));
-    r.m.lineCount = static_cast<int16_t>(lines);
+    r.m.lineCount = static_cast<int32_t>(lines);
     r.m.fieldCount = fields;
     if (perLine > kMaxCount) {
         r.code = kTooLarge;
         return r;
     }
-    r.m.fieldsPerLine = static_cast<int16_t>(perLine);
+    r.m.fieldsPerLine = static_cast<int32_t>(perLine);
     return r;
 }
 

@@ -30,7 +30,7 @@ void CurveDrawing::add(double x, double y) {
 
 namespace {
 
-// The redraw, with `keptRows(k)` giving rows already read for slot k, or null.
+// The redraw, with `keptRows(k)` giving rows already read for slot k (1 and up), or null.
 Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const RedrawHooks &hooks,
               const std::function<const std::vector<Row> *(int)> &keptRows) {
     canvas.clear();
@@ -43,19 +43,20 @@ Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const Redra
         hooks.afterAxes();
 
     std::vector<Row> rows;
-    for (int k = 1; k <= s.fileCount; ++k) {
+    for (int k = 1; k <= s.fileCount(); ++k) {
+        const Curve &loaded = s.curves[static_cast<size_t>(k - 1)];
         CurveDrawing curve(canvas, PanelCanvas::foreground(), hooks.afterPoint);
         if (const std::vector<Row> *kept = keptRows(k)) {
             for (size_t i = 1; i < kept->size(); ++i)
                 curve.add((*kept)[i].x, (*kept)[i].y);
             continue;
         }
-        Status status = readCurve(file, curveSettings(s, k), rows, [&](int, const Row &row) {
+        Status status = readCurve(file, curveSettings(loaded), rows, [&](int, const Row &row) {
             curve.add(row.x, row.y);
             return Status::success();
         });
         if (!status.ok())
-            return Status::failure(status.code(), status.message(), s.fileNames[k]);
+            return Status::failure(status.code(), status.message(), loaded.fileName);
     }
     return Status::success();
 }
@@ -80,8 +81,8 @@ Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
 Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, const RowsBySlot &kept) {
     return redraw(s, file, canvas, hooks, [&](int k) {
-        const std::vector<Row> &rows = kept[static_cast<size_t>(k)];
-        return rows.empty() ? nullptr : &rows;
+        const auto i = static_cast<size_t>(k - 1);
+        return i < kept.size() && !kept[i].empty() ? &kept[i] : nullptr;
     });
 }
 

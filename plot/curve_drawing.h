@@ -45,7 +45,7 @@ struct RedrawHooks {
 Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, int cachedSlot = 0,
                          const std::vector<Row> *cachedRows = nullptr);
-// The same with the rows of every slot kept (mergon-batch); an empty entry is read.
+// The same with the rows of every curve kept (mergon-batch); an empty or missing entry is read.
 Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, const RowsBySlot &kept);
 

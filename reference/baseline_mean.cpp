@@ -49,7 +49,7 @@ Status readEveryField(TextFile &file, const CurveSettings &settings, std::vector
 } // namespace
 
 Status baselineMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
-    if (session.fileCount < 1)
+    if (session.fileCount() < 1)
         return Status::failure(kInvalidArgument, "No input file is loaded.");
     if (session.divisionCount < 1)
         return Status::failure(kInvalidArgument, "The number of divisions has not been set.");
@@ -63,9 +63,9 @@ Status baselineMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
         const float gx = session.commonXMin + product;
         out.x[j] = gx;
         double gy = 0;
-        for (int i = 1; i <= session.fileCount; ++i) {
-            session.chosenFileName = session.fileNames[i];
-            Status status = readEveryField(file, curveSettings(session, i), rows);
+        for (const Curve &curve : session.curves) {
+            session.chosenFileName = curve.fileName;
+            Status status = readEveryField(file, curveSettings(curve), rows);
             if (!status.ok()) {
                 file.closeAll();
                 return Status::failure(status.code(), "The input file \"" + session.chosenFileName +
@@ -96,7 +96,7 @@ Status baselineMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
                 gy = gy + rows[last].y;
             }
         }
-        gy = gy / session.fileCount;
+        gy = gy / session.fileCount();
         if (!std::isfinite(gy))
             return Status::failure(kTooLarge, "The mean is too large to be computed.");
         out.y[j] = gy;

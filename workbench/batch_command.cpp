@@ -35,7 +35,7 @@ const char *bandName(BandKind band) {
 std::string valueText(const std::string &boxText, bool whole) {
     const double value = leadingNumber(boxText);
     if (whole) {
-        const std::optional<int16_t> count = toInt16(value);
+        const std::optional<int32_t> count = toCount(value, kWindowLimits.maxCount);
         return count ? std::to_string(*count) : boxText; // a count that does not fit fails alike
     }
     if (!std::isfinite(value))

@@ -5,8 +5,6 @@
 #include "engine/replaced_file.h"
 #include "plot/figure_file.h"
 
-#include <vector>
-
 namespace mergon {
 
 Status savePaperFigure(const std::string &path, const Session &session, TextFile &file,
@@ -24,12 +22,12 @@ Status savePaperFigure(const std::string &path, const Session &session, TextFile
     request.format = *format;
     request.band = band;
     request.confidence = 0.95;
-    request.xLabel = columnName(session, file, 1, session.xColumn[1]);
-    request.yLabel = columnName(session, file, 1, session.yColumn[1]);
-    std::vector<std::vector<Row>> inputs;
-    for (int k = 1; k <= session.fileCount; ++k)
-        inputs.push_back(rows[static_cast<size_t>(k)]);
-    if (!writePaperFigure(QString::fromStdString(output.newPath()), request, inputs, mean))
+    if (!session.curves.empty()) {
+        const Curve &first = session.curves.front();
+        request.xLabel = columnName(first, file, first.xColumn);
+        request.yLabel = columnName(first, file, first.yColumn);
+    }
+    if (!writePaperFigure(QString::fromStdString(output.newPath()), request, rows, mean))
         return unwritten;
     if (Status status = output.commit(); !status.ok())
         return Status::failure(status.code(), failureText(status.message(), status.code()), path);

@@ -352,7 +352,7 @@ bool Form1::addFileFrom(const ChooseFile &supplyPath) {
     const std::optional<std::string> chosen = supplyPath();
     if (!chosen) {
         giveBackSlot(session_);
-        Text1->setText(QStringLiteral("File %1").arg(session_.fileCount));
+        Text1->setText(QStringLiteral("File %1").arg(session_.fileCount()));
         return false;
     }
     written_.reset();

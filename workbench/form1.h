@@ -109,7 +109,7 @@ class Form1 : public QWidget {
     // The context menu's choices; they last while the program runs.
     BandKind spread_ = BandKind::kNone;
     GridRange averageOver_ = GridRange::kCommon;
-    std::array<SettingTexts, kSlotCount> slotTexts_{}; // what each file was added with
+    std::array<SettingTexts, kMaxInputFiles + 1> slotTexts_{}; // what each file was added with
     // What the last successful "Write to File" in this session wrote, for its statistics.
     struct WrittenMean {
         std::string divisionText, outputName;

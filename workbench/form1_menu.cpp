@@ -121,7 +121,7 @@ void Form1::showGraphMenu(const QPoint &globalPosition) {
 }
 
 void Form1::updateMenuStates() {
-    const bool loaded = session_.fileCount > 0;
+    const bool loaded = session_.fileCount() > 0;
     saveFigureAction_->setEnabled(loaded);
     copyCommandAction_->setEnabled(loaded);
     saveStatisticsAction_->setEnabled(written_ && written_->range == averageOver_);
@@ -158,7 +158,7 @@ void Form1::addFiles(const QStringList &paths) {
         return;
     CommandGuard guard(busy_);
     for (const QString &path : paths) {
-        if (session_.fileCount >= kMaxInputFiles)
+        if (session_.fileCount() >= kMaxInputFiles)
             break;
         if (!addFileFrom([&path] { return std::optional<std::string>(path.toStdString()); }))
             break;
@@ -176,7 +176,7 @@ MeanOptions Form1::meanOptions(GridRange range) const {
 }
 
 void Form1::saveFigure() {
-    if (busy_ || session_.fileCount < 1)
+    if (busy_ || session_.fileCount() < 1)
         return;
     CommandGuard guard(busy_);
     const std::optional<std::string> path =
@@ -221,12 +221,11 @@ void Form1::saveStatistics() {
 }
 
 void Form1::copyBatchCommand() {
-    if (busy_ || session_.fileCount < 1)
+    if (busy_ || session_.fileCount() < 1)
         return;
     BatchCommand command;
-    for (int k = 1; k <= session_.fileCount; ++k)
-        command.files.push_back(
-            {session_.fileNames[static_cast<size_t>(k)], slotTexts_[static_cast<size_t>(k)]});
+    for (size_t i = 0; i < session_.curves.size(); ++i)
+        command.files.push_back({session_.curves[i].fileName, slotTexts_[i + 1]});
     command.divisions = Text3->text().toStdString();
     // The output as "Write to File" would take it, from wherever the command is run.
     const QString output = Text2[0]->text();

@@ -98,9 +98,9 @@ TEST(PrepareGrid, DivisionCountTextAndCommonRange) {
     // clang-format on
     for (const auto &c : cases) {
         Session s;
-        s.fileCount = 2;
+        s.curves.resize(2);
         std::tie(s.commonXMin, s.commonXMax, s.divisionCount, s.xStep) =
-            std::tuple(c.commonXMin, c.commonXMax, int16_t{9}, 0.25f);
+            std::tuple(c.commonXMin, c.commonXMax, int32_t{9}, 0.25f);
         const Status status = prepareGrid(s, c.text);
         // Nothing is set on a failure, and a failure says why.
         const bool ok = c.code == 0;

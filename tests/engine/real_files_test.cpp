@@ -55,21 +55,20 @@ TEST(RealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
         }
         Added a = addAll(shape.inputs, paths, true);
         if (shape.code != 0) {
-            EXPECT_EQ(std::tuple(a.status.code(), a.status.detail(), a.session.fileCount),
+            EXPECT_EQ(std::tuple(a.status.code(), a.status.detail(), a.session.fileCount()),
                       std::tuple(shape.code, real_files::filledIn(shape.detail, paths.back(), dir),
-                                 static_cast<int16_t>(paths.size())));
+                                 static_cast<int>(paths.size())));
             if (!shape.batchOnly)
                 continue;
             a = addAll(shape.inputs, paths); // the window reads the column as 0
         }
         ASSERT_TRUE(a.status.ok()) << a.status.message() << "\n" << a.status.detail();
-        const int k = a.session.fileCount;
+        const mergon::Curve &curve = a.session.curves.back();
         std::vector<std::pair<double, double>> rows;
         for (size_t i = 1; i < a.rows.size(); ++i)
             rows.emplace_back(a.rows[i].x, a.rows[i].y);
         EXPECT_EQ(
-            std::tuple(a.session.lineCount[k], a.session.fieldsPerLine[k], a.session.fileXMin[k],
-                       a.session.fileXMax[k], rows),
+            std::tuple(curve.lineCount, curve.fieldsPerLine, curve.fileXMin, curve.fileXMax, rows),
             std::tuple(shape.lineCount, shape.fieldsPerLine, shape.xMin, shape.xMax, shape.rows));
         if (shape.sameMeanAs.empty())
             continue;

@@ -52,12 +52,13 @@ TEST(Session, RunningRangesStartWithNoValue) {
     };
     EXPECT_EQ(add("far.txt", "0 0 0 0 5e6 -2e6\r\n0 0 0 0 7e6 -3e6\r\n0 0 0 0 1e40 0\r\n"),
               kTooLarge);
-    EXPECT_EQ(
-        std::tuple(s.fileXMin[1], s.fileXMax[1], s.plotXMin, s.plotXMax, s.plotYMin, s.plotYMax),
-        std::tuple(5e6f, 7e6f, 5e6f, 7e6f, -3e6f, -2e6f));
+    EXPECT_EQ(std::tuple(s.curves[0].fileXMin, s.curves[0].fileXMax, s.plotXMin, s.plotXMax,
+                         s.plotYMin, s.plotYMax),
+              std::tuple(5e6f, 7e6f, 5e6f, 7e6f, -3e6f, -2e6f));
 
     EXPECT_EQ(add("empty.txt", ""), kPastEnd);
-    EXPECT_EQ(std::tuple(s.fileXMin[2], s.fileXMax[2]), std::tuple(INFINITY, -INFINITY));
+    EXPECT_EQ(std::tuple(s.curves[1].fileXMin, s.curves[1].fileXMax),
+              std::tuple(INFINITY, -INFINITY));
     MeanCurve mean;
     EXPECT_EQ(writeMean(s, file, dir.file("out.mrg"), "100", mean).code(), kInvalidArgument);
 }

@@ -34,17 +34,22 @@ TEST(SettingValue, LeadingNumericPartOfTheText) {
     EXPECT_EQ(toFloat(leadingNumber("1" + zeros + "e-5")), std::nullopt); // a box's code 6
 }
 
-TEST(SettingValue, SixteenBitFieldsRoundHalfToEvenAndReportOverflow) {
+TEST(SettingValue, CountFieldsRoundHalfToEvenAndReportOverflow) {
     const auto none = std::nullopt;
+    constexpr int32_t k16 = 32767, k32 = 2147483647;
     // clang-format off
-    const std::pair<double, std::optional<int16_t>> cases[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {2.4999, 2}, {2.5001, 3}, {0, 0}, {32767, 32767},
-        {32767.4, 32767}, {32767.5, none}, {-32768, -32768}, {-32768.5, -32768}, {-32768.6, none},
-        {40000, none}, {std::numeric_limits<double>::infinity(), none},
+    const std::tuple<double, int32_t, std::optional<int32_t>> cases[] = {
+        {2.5, k16, 2}, {3.5, k16, 4}, {-2.5, k16, -2}, {2.4999, k16, 2}, {2.5001, k16, 3},
+        {0, k16, 0}, {32767, k16, 32767}, {32767.4, k16, 32767}, {32767.5, k16, none},
+        {-32768, k16, -32768}, {-32768.5, k16, -32768}, {-32768.6, k16, none}, {40000, k16, none},
+        {std::numeric_limits<double>::infinity(), k16, none},
+        {40000, k32, 40000}, {2147483647.4, k32, k32}, {2147483647.5, k32, none},
+        {-2147483648.5, k32, -k32 - 1}, {-2147483648.6, k32, none}, {-1e300, k32, none},
+        {std::nan(""), k32, none},
     };
     // clang-format on
-    for (const auto &[value, field] : cases)
-        EXPECT_EQ(toInt16(value), field) << "value " << value;
+    for (const auto &[value, maxCount, field] : cases)
+        EXPECT_EQ(toCount(value, maxCount), field) << "value " << value << " up to " << maxCount;
 }
 
 TEST(SettingValue, FloatFieldsRoundToFloatAndRejectOverflow) {

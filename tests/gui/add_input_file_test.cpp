@@ -30,9 +30,9 @@ TEST_F(Form1Fixture, AddingAFileTakesTheBoxesAsTheyStandAndShowsIt) {
     form->Text8[2]->setText("3");
     add(writeFile("b.txt", kFourRows));
     // x up to 4 * 2; y up to 12.5 * 3. Only the first file names the output.
-    EXPECT_EQ(
-        std::tuple(s.xCoefficient[2], s.yWeight[2], s.xCoefficient[1], s.plotXMax, s.plotYMax),
-        std::tuple(2.0f, 3.0f, 1.0f, 8.0f, 37.5f));
+    EXPECT_EQ(std::tuple(s.curves[1].xCoefficient, s.curves[1].yWeight, s.curves[0].xCoefficient,
+                         s.plotXMax, s.plotYMax),
+              std::tuple(2.0f, 3.0f, 1.0f, 8.0f, 37.5f));
     EXPECT_EQ(std::tuple(status().toStdString(), s.outputFileName, buttonStates()),
               std::tuple("File 2", path("a.mrg"), "1111"));
 }
@@ -57,7 +57,7 @@ TEST(Form1Failure, ShowsTheWarningBoxEmptiesTheStatusAndKeepsTheSlot) {
               "(13)|" +
                   std::to_string(QMessageBox::Warning) + "|1|");
     const Session &s = form.session();
-    EXPECT_EQ(std::tuple(s.fileCount, s.fileNames[1], form.Text2[1]->text().toStdString(),
+    EXPECT_EQ(std::tuple(s.fileCount(), s.curves[0].fileName, form.Text2[1]->text().toStdString(),
                          form.Text1->text().toStdString()),
               std::tuple(1, bad, bad, ""));
 }
@@ -74,7 +74,7 @@ TEST_F(Form1Fixture, CancellingGivesTheSlotBackAndEmptiesOnlyTheChosenName) {
     form->Command3->click();
     add("");
     // A cancelled choice changes no button.
-    EXPECT_EQ(std::tuple(status().toStdString(), form->session().fileCount, buttonStates()),
+    EXPECT_EQ(std::tuple(status().toStdString(), form->session().fileCount(), buttonStates()),
               std::tuple("File 0", 0, "1001"));
 }
 
@@ -82,7 +82,7 @@ TEST_F(Form1Fixture, TenthAdditionDisablesOpenAtOnceEvenWhenCancelled) {
     const std::string a = writeFile("a.txt", kFourRows);
     for (int i = 0; i < 9; ++i)
         add(a);
-    ASSERT_EQ(form->session().fileCount, 9);
+    ASSERT_EQ(form->session().fileCount(), 9);
     EXPECT_TRUE(form->Command2->isEnabled());
 
     bool disabledWhileChoosing = false;
@@ -92,7 +92,7 @@ TEST_F(Form1Fixture, TenthAdditionDisablesOpenAtOnceEvenWhenCancelled) {
     });
     form->Command2->click();
     form->Command2->click(); // disabled: nothing happens
-    EXPECT_EQ(std::tuple(disabledWhileChoosing, form->session().fileCount, status().toStdString(),
+    EXPECT_EQ(std::tuple(disabledWhileChoosing, form->session().fileCount(), status().toStdString(),
                          form->Command2->isEnabled()),
               std::tuple(true, 9, "File 9", false));
     form->Command3->click();
@@ -107,8 +107,8 @@ TEST_F(Form1Fixture, ClicksDuringACommandAreIgnoredButExitEndsAtOnce) {
         form->Command3->click(); // "Clear" would reset the slots under the running command
         form->Command1->click();
         form->Command2->click();
-        EXPECT_EQ(form->session().fileCount, 3);
-        EXPECT_EQ(form->session().fileNames[1], path("a.txt"));
+        EXPECT_EQ(form->session().fileCount(), 3);
+        EXPECT_EQ(form->session().curves[0].fileName, path("a.txt"));
         form->Command4->click();
         return path("a.txt");
     });

@@ -380,7 +380,7 @@ TEST_F(GraphMenuTest, DroppedFilesAreAddedOneAfterAnother) {
         form->Command3->click();
         messages.clear();
         drop(c.dropped);
-        EXPECT_EQ(std::tuple(form->session().fileCount, filesShown(), int(messages.size())),
+        EXPECT_EQ(std::tuple(form->session().fileCount(), filesShown(), int(messages.size())),
                   std::tuple(c.added, c.added, c.boxes))
             << c.what;
     }
@@ -403,7 +403,7 @@ TEST_F(GraphMenuTest, DroppedFilesAreAddedOneAfterAnother) {
     dropper.stop();
     QCoreApplication::processEvents();
     EXPECT_GT(dropsDuringTheCommand, 0);
-    EXPECT_EQ(form->session().fileCount, 2);
+    EXPECT_EQ(form->session().fileCount(), 2);
 }
 
 // `mergon run1.txt run2.txt` in the examples folder starts with the two files; --version and
@@ -414,8 +414,9 @@ TEST_F(GraphMenuTest, CommandLineNamesTheFilesToAdd) {
     const QStringList files = filesToOpen({"mergon", "run1.txt", "./run2.txt"});
     QDir::setCurrent(here);
     form->addFiles(files);
-    EXPECT_EQ(std::tuple(form->session().fileCount, form->Text2[1]->text(), form->Text2[2]->text()),
-              std::tuple(int16_t{2}, example("run1.txt"), example("run2.txt")));
+    EXPECT_EQ(
+        std::tuple(form->session().fileCount(), form->Text2[1]->text(), form->Text2[2]->text()),
+        std::tuple(int16_t{2}, example("run1.txt"), example("run2.txt")));
 
     struct Case {
         const char *option, *answer;

@@ -86,8 +86,8 @@ TEST_F(WriteMeanCurveTest, OpenWriteAndClearClickedDuringItsYieldsAreIgnored) {
         if (!form->commandRunning())
             return;
         ++clicks;
-        afterFirstFile += form->session().chosenFileName == engine.fileNames[1];
-        answers.push_back(engine.fileNames[1]);
+        afterFirstFile += form->session().chosenFileName == engine.curves[0].fileName;
+        answers.push_back(engine.curves[0].fileName);
         for (QPushButton *button : {form->Command2, form->Command1, form->Command3})
             button->click();
     });
