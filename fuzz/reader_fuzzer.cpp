@@ -165,15 +165,15 @@ Measured twoPasses(const std::string &path, int skip, const ReadingRules &rules,
     return r;
 }
 
-struct Curve {
+struct CurveRead {
     int code = 0;
     std::vector<Row> rows;
     int delivered = 0;
 };
 
-Curve read(const CurveSettings &settings, size_t bufferSize) {
+CurveRead read(const CurveSettings &settings, size_t bufferSize) {
     TextFile &file = reader(bufferSize);
-    Curve c;
+    CurveRead c;
     c.code = readCurve(file, settings, c.rows, [&](int i, const Row &row) {
                  CHECK(i == c.delivered + 1);
                  CHECK(i >= 1 && i < static_cast<int>(c.rows.size()));
@@ -195,9 +195,9 @@ Curve read(const CurveSettings &settings, size_t bufferSize) {
 }
 
 // readCurve's result as the field-by-field reading alone makes it.
-Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
+CurveRead fieldByField(const CurveSettings &settings, size_t bufferSize) {
     TextFile &file = handle(bufferSize, 2);
-    Curve c;
+    CurveRead c;
     const int lineCount = std::max(settings.lineCount, 0);
     if (lineCount > kMaxCount || settings.fieldsPerLine > kMaxCount) {
         c.rows.assign(1, Row{});
@@ -242,7 +242,7 @@ Curve fieldByField(const CurveSettings &settings, size_t bufferSize) {
     return c;
 }
 
-void sameCurves(const Curve &a, const Curve &b) {
+void sameCurves(const CurveRead &a, const CurveRead &b) {
     CHECK(a.code == b.code);
     CHECK(a.delivered == b.delivered);
     CHECK(a.rows.size() == b.rows.size());
@@ -367,7 +367,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     settings.yCoefficient = yCoefficient;
     settings.yWeight = yWeight;
     settings.rules = rules;
-    const Curve curve = read(settings, normal);
+    const CurveRead curve = read(settings, normal);
     sameCurves(curve, fieldByField(settings, tiny));
     sameCurves(curve, read(settings, tiny));
     sameCurves(curve, read(settings, middling));
