@@ -19,7 +19,8 @@ Status slotRows(TextFile &file, const Session &session, size_t i, const RowsBySl
 }
 
 // Adds one file's values to the grid points of its span, and to their statistics when kept,
-// in one sweep over its rows.
+// in one sweep over its rows. The files come one after another in their order, which is the
+// order of the sum at every grid point.
 void addCurveOnSpan(const std::vector<Row> &rows, MeanCurve &out, const GridSpan &span,
                     std::vector<RunningStatistics> &spread) {
     if (span.first > span.last)

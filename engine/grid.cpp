@@ -3,6 +3,7 @@
 #include "engine/number_text.h"
 #include "engine/setting_value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -136,10 +137,18 @@ Status contributingSpans(const Session &s, const MeanOptions &options,
 }
 
 std::vector<int> contributions(const std::vector<GridSpan> &spans, size_t pointCount) {
-    std::vector<int> count(pointCount, 0);
-    for (const GridSpan &span : spans)
-        for (size_t j = span.first; j <= span.last && j < pointCount; ++j)
-            ++count[j];
+    // Each span adds 1 where it starts and takes it back past its end; the running sum is the
+    // count, in one pass over the spans and one over the points, however long the grid.
+    std::vector<int> count(pointCount + 1, 0);
+    for (const GridSpan &span : spans) {
+        if (span.first > span.last || span.first >= pointCount)
+            continue;
+        ++count[span.first];
+        --count[std::min(span.last, pointCount - 1) + 1];
+    }
+    for (size_t j = 1; j < pointCount; ++j)
+        count[j] += count[j - 1];
+    count.resize(pointCount);
     return count;
 }
 
