@@ -1,28 +1,11 @@
 #include "engine/averaging.h"
 
-#include "engine/number_text.h"
-#include "engine/setting_value.h"
-
-#include <algorithm>
 #include <cmath>
-#include <limits>
+#include <span>
 
 namespace mergon {
 
 namespace {
-
-// A failure of one file, with a message that names it: the file's own message when that
-// already does, else `what` about the file followed by that message.
-Status naming(const Status &status, const std::string &path, const std::string &what) {
-    if (status.message().find(path) != std::string::npos)
-        return Status::failure(status.code(), status.message(), path).withDetail(status.detail());
-    std::string message = what + " \"" + path + "\"";
-    if (!status.message().empty())
-        message += ": " + status.message();
-    if (message.back() != '.')
-        message += '.';
-    return Status::failure(status.code(), message, path).withDetail(status.detail());
-}
 
 // The rows of curve i: the kept ones when there are, else read from the file into `rows`.
 Status slotRows(TextFile &file, const Session &session, size_t i, const RowsBySlot *kept,
@@ -35,53 +18,25 @@ Status slotRows(TextFile &file, const Session &session, size_t i, const RowsBySl
     return readCurve(file, curveSettings(session.curves[i]), rows, {}, kBatchLimits.maxCount);
 }
 
-// The data lines of the output file, written in blocks of many lines.
-Status writeMeanLines(TextFile &file, const MeanCurve &curve) {
-    constexpr size_t kBlock = 64 * 1024;
-    std::string block;
-    block.reserve(kBlock + 256);
-    for (size_t j = 0; j < curve.x.size(); ++j) {
-        appendOutputLine(block, static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j]);
-        if (block.size() >= kBlock || j + 1 == curve.x.size()) {
-            if (Status status = file.writeText(block); !status.ok())
-                return status;
-            block.clear();
-        }
-    }
-    return Status::success();
-}
-
-// Adds one file's values to the grid points of its span, and to their statistics when kept.
+// Adds one file's values to the grid points of its span, and to their statistics when kept,
+// in one sweep over its rows. The files come one after another in their order, which is the
+// order of the sum at every grid point.
 void addCurveOnSpan(const std::vector<Row> &rows, MeanCurve &out, const GridSpan &span,
                     std::vector<RunningStatistics> &spread) {
     if (span.first > span.last)
         return;
-    const bool whole = span.first == 0 && span.last + 1 == out.x.size();
-    const auto from = static_cast<std::ptrdiff_t>(span.first);
-    const auto to = static_cast<std::ptrdiff_t>(span.last) + 1;
-    std::vector<float> spanX;
-    if (whole) {
-        addCurveToGrid(rows, out.x, out.y);
-    } else {
-        spanX.assign(out.x.begin() + from, out.x.begin() + to);
-        std::vector<double> spanY(out.y.begin() + from, out.y.begin() + to);
-        addCurveToGrid(rows, spanX, spanY);
-        std::copy(spanY.begin(), spanY.end(), out.y.begin() + from);
-    }
-    if (spread.empty())
+    const size_t count = span.last - span.first + 1;
+    const std::span<const float> x(out.x.data() + span.first, count);
+    const std::span<double> sums(out.y.data() + span.first, count);
+    if (spread.empty()) {
+        addCurveToGrid(rows, x, sums);
         return;
-    const std::vector<double> values = curveValuesOnGrid(rows, whole ? out.x : spanX);
-    for (size_t j = 0; j < values.size(); ++j)
-        spread[span.first + j].add(values[j]);
-}
-
-// How many files contribute to each grid point.
-std::vector<int> contributions(const std::vector<GridSpan> &spans, size_t pointCount) {
-    std::vector<int> count(pointCount, 0);
-    for (const GridSpan &span : spans)
-        for (size_t j = span.first; j <= span.last && j < pointCount; ++j)
-            ++count[j];
-    return count;
+    }
+    const std::span<RunningStatistics> points(spread.data() + span.first, count);
+    sweepValues(rows, x, [&](size_t j, const GridValue &value) {
+        value.addTo(sums[j]);
+        points[j].add(value.value());
+    });
 }
 
 Status finishStatistics(const std::vector<RunningStatistics> &spread, double confidence,
@@ -102,82 +57,6 @@ Status finishStatistics(const std::vector<RunningStatistics> &spread, double con
 }
 
 } // namespace
-
-void narrowCommonRange(Session &session) {
-    for (const Curve &curve : session.curves) {
-        if (session.commonXMin <= curve.fileXMin)
-            session.commonXMin = curve.fileXMin;
-        if (session.commonXMax >= curve.fileXMax)
-            session.commonXMax = curve.fileXMax;
-    }
-}
-
-Status prepareGrid(Session &session, std::string_view divisionText, int32_t maxDivisions) {
-    const std::string most = std::to_string(maxDivisions);
-    std::optional<int32_t> count = toCount(leadingNumber(divisionText), maxDivisions);
-    if (!count)
-        return Status::failure(kTooLarge, "The number of divisions is out of range: it must be a "
-                                          "whole number from 1 to " +
-                                              most + ".");
-    if (*count <= 0)
-        return Status::failure(kInvalidArgument,
-                               "The number of divisions must be a whole number from 1 to " + most +
-                                   ".");
-    if (session.fileCount() < 1)
-        return Status::failure(kInvalidArgument, "No input file is loaded.");
-    if (session.commonXMin > session.commonXMax)
-        return Status::failure(kInvalidArgument,
-                               "The loaded curves have no x range in common, so there is nothing "
-                               "to average.");
-    const float step = narrowToFloat(
-        (static_cast<double>(session.commonXMax) - static_cast<double>(session.commonXMin)) /
-        *count);
-    // The grid only grows from commonXMin, so its last x is the one that may overflow.
-    if (!std::isfinite(step) || !std::isfinite(gridXAt(session.commonXMin, step, *count)))
-        return Status::failure(kTooLarge, "The grid over the common x range goes beyond the range "
-                                          "of single-precision numbers.");
-    session.divisionCount = *count;
-    session.xStep = step;
-    return Status::success();
-}
-
-float gridXAt(float commonXMin, float xStep, int j) {
-    // A float (24 significant bits) times a count up to 2^24 needs at most 48 bits, exact in a
-    // double, so this is the product rounded once.
-    return commonXMin + narrowToFloat(static_cast<double>(xStep) * j);
-}
-
-std::vector<float> makeGridX(float commonXMin, float xStep, int divisionCount) {
-    std::vector<float> gridX(divisionCount >= 0 ? static_cast<size_t>(divisionCount) + 1 : 0);
-    for (int j = 0; j <= divisionCount; ++j)
-        gridX[static_cast<size_t>(j)] = gridXAt(commonXMin, xStep, j);
-    return gridX;
-}
-
-const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Row> &reversed) {
-    if (rows.size() < 3 || !(rows.back().x < rows[1].x))
-        return rows;
-    reversed.assign(rows.begin(), rows.begin() + 1);
-    reversed.insert(reversed.end(), rows.rbegin(), rows.rend() - 1);
-    return reversed;
-}
-
-void addCurveToGrid(const std::vector<Row> &rows, const std::vector<float> &gridX,
-                    std::vector<double> &gridY) {
-    if (rows.size() < 2)
-        return; // no data row: nothing to take
-    sweepGrid(rows, gridX, [&](std::size_t j, double gx, GridPlace place) {
-        double &sum = gridY[j];
-        if (!place.between) {
-            sum += rows[place.row].y;
-            return;
-        }
-        const Row &before = rows[place.row - 1];
-        const Row &after = rows[place.row];
-        const double slope = (after.y - before.y) / (after.x - before.x);
-        sum = (sum + slope * (gx - before.x)) + before.y;
-    });
-}
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
                         const std::function<void()> &afterFile) {
@@ -209,7 +88,7 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
         Status status = slotRows(file, session, i, kept, rows, source);
         if (!status.ok()) {
             file.closeAll();
-            return naming(status, session.chosenFileName, "Could not read the input file");
+            return namingFile(status, session.chosenFileName, "Could not read the input file");
         }
         addCurveOnSpan(searchOrder(*source, reversed), out, spans[i], spread);
         if (afterFile)
@@ -228,21 +107,6 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
 
 Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
     return computeMeanCurve(file, session, out, {});
-}
-
-Status writeOutputFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve) {
-    Status status = file.openForWriting(output);
-    if (status.ok())
-        status = file.writeLine(kOutputHeader);
-    if (status.ok())
-        status = writeMeanLines(file, curve);
-    if (status.ok())
-        status = file.close();
-    if (!status.ok()) {
-        file.closeAll();
-        return naming(status, output.path(), "Could not write the output file");
-    }
-    return status;
 }
 
 } // namespace mergon

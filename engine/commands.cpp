@@ -1,6 +1,7 @@
 #include "engine/commands.h"
 
 #include "engine/messages.h"
+#include "engine/tables.h"
 
 #include <filesystem>
 

@@ -216,7 +216,6 @@ std::string outputLine(int64_t rowNumber, float x, double y) {
 
 void appendOutputLine(std::string &text, int64_t rowNumber, float x, double y) {
     appendLine(text, rowNumber, x, y);
-    text += "\r\n";
 }
 
 } // namespace mergon

@@ -23,7 +23,7 @@ void appendInZone(std::string &line, std::string_view numberText);
 
 // One data line of the output file, without its line end.
 std::string outputLine(int64_t rowNumber, float x, double y);
-// The same line with its line end (CR LF), appended to `text`.
+// The same line, appended to `text`.
 void appendOutputLine(std::string &text, int64_t rowNumber, float x, double y);
 
 } // namespace mergon

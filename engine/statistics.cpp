@@ -1,7 +1,5 @@
 #include "engine/statistics.h"
 
-#include "engine/averaging.h"
-#include "engine/number_text.h"
 #include "engine/student_t.h"
 
 #include <charconv>
@@ -44,87 +42,6 @@ PointStatistics RunningStatistics::result() const {
     return point;
 }
 
-std::string messageX(float x) {
-    std::string text = singleText(x);
-    return text.starts_with(' ') ? text.substr(1) : text;
-}
-
-void unionRange(const Session &s, float &xMin, float &xMax) {
-    xMin = kRunningMinStart;
-    xMax = kRunningMaxStart;
-    for (const Curve &curve : s.curves) {
-        if (curve.fileXMin < xMin)
-            xMin = curve.fileXMin;
-        if (curve.fileXMax > xMax)
-            xMax = curve.fileXMax;
-    }
-}
-
-void gridRange(const Session &s, const MeanOptions &options, float &xMin, float &xMax) {
-    switch (options.range) {
-    case GridRange::kCommon:
-        xMin = s.commonXMin;
-        xMax = s.commonXMax;
-        break;
-    case GridRange::kUnion:
-        unionRange(s, xMin, xMax);
-        break;
-    case GridRange::kChosen:
-        xMin = options.chosenXMin;
-        xMax = options.chosenXMax;
-        break;
-    }
-}
-
-Status prepareGridOver(Session &s, const MeanOptions &options, std::string_view divisionText) {
-    Session spanned = s;
-    gridRange(s, options, spanned.commonXMin, spanned.commonXMax);
-    Status status = prepareGrid(spanned, divisionText, options.limits.maxDivisions);
-    if (status.ok()) {
-        s.divisionCount = spanned.divisionCount;
-        s.xStep = spanned.xStep;
-    }
-    return status;
-}
-
-Status contributingSpans(const Session &s, const MeanOptions &options,
-                         const std::vector<float> &gridX, std::vector<GridSpan> &spans) {
-    if (gridX.empty()) {
-        spans.assign(s.curves.size(), GridSpan{});
-        return Status::success();
-    }
-    spans.assign(s.curves.size(), GridSpan{0, gridX.size() - 1});
-    if (options.range == GridRange::kCommon)
-        return Status::success();
-
-    float rangeMin = 0, rangeMax = 0;
-    gridRange(s, options, rangeMin, rangeMax);
-    const size_t last = gridX.size() - 1;
-    std::vector<int> count(gridX.size(), 0);
-    for (size_t i = 0; i < s.curves.size(); ++i) {
-        const Curve &curve = s.curves[i];
-        GridSpan span; // empty until a point falls inside
-        for (size_t j = 0; j <= last; ++j) {
-            const bool inside =
-                curve.fileXMin <= gridX[j] &&
-                (gridX[j] <= curve.fileXMax || (j == last && curve.fileXMax >= rangeMax));
-            if (!inside)
-                continue;
-            if (span.first > span.last)
-                span.first = j;
-            span.last = j;
-            ++count[j];
-        }
-        spans[i] = span;
-    }
-    for (size_t j = 0; j <= last; ++j)
-        if (count[j] == 0)
-            return Status::failure(kInvalidArgument,
-                                   "No input file covers x = " + messageX(gridX[j]) +
-                                       ", so there is nothing to average there.");
-    return Status::success();
-}
-
 void addConfidenceIntervals(std::vector<PointStatistics> &points, double level) {
     std::vector<double> tByCount; // t for n values, by n: one quantile per count
     for (PointStatistics &point : points) {
@@ -139,27 +56,10 @@ void addConfidenceIntervals(std::vector<PointStatistics> &points, double level) 
     }
 }
 
-std::vector<double> curveValuesOnGrid(const std::vector<Row> &rows,
-                                      const std::vector<float> &gridX) {
-    std::vector<double> values(gridX.size(), 0.0);
-    if (rows.size() < 2)
-        return values; // no data row: the file adds nothing
-    sweepGrid(rows, gridX, [&](std::size_t j, double gx, GridPlace place) {
-        if (!place.between) {
-            values[j] = rows[place.row].y;
-            return;
-        }
-        const Row &before = rows[place.row - 1];
-        const Row &after = rows[place.row];
-        const double slope = (after.y - before.y) / (after.x - before.x);
-        values[j] = slope * (gx - before.x) + before.y;
-    });
-    return values;
-}
-
-std::string statisticsLine(int64_t number, float x, double mean, const PointStatistics &point,
-                           bool withInterval) {
-    std::string line = std::to_string(number) + ',';
+void appendStatisticsLine(std::string &line, int64_t number, float x, double mean,
+                          const PointStatistics &point, bool withInterval) {
+    line += std::to_string(number);
+    line += ',';
     appendShortest(line, x);
     line += ',';
     appendShortest(line, mean);
@@ -172,35 +72,28 @@ std::string statisticsLine(int64_t number, float x, double mean, const PointStat
     } else {
         line += ",,";
     }
-    line += std::to_string(point.n) + ',';
+    line += std::to_string(point.n);
+    line += ',';
     appendShortest(line, point.min);
     line += ',';
     appendShortest(line, point.max);
     if (!withInterval)
-        return line;
-    if (std::isnan(point.ci))
-        return line + ",,";
+        return;
+    if (std::isnan(point.ci)) {
+        line += ",,";
+        return;
+    }
     line += ',';
     appendShortest(line, mean - point.ci);
     line += ',';
     appendShortest(line, mean + point.ci);
-    return line;
 }
 
-Status writeStatisticsFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve,
+std::string statisticsLine(int64_t number, float x, double mean, const PointStatistics &point,
                            bool withInterval) {
-    Status status = file.openForWriting(output);
-    if (status.ok())
-        status = file.writeLine(std::string(kStatisticsHeader) +
-                                std::string(withInterval ? kIntervalHeader : ""));
-    for (size_t j = 0; status.ok() && j < curve.statistics.size(); ++j)
-        status = file.writeLine(statisticsLine(static_cast<int64_t>(j) + 1, curve.x[j], curve.y[j],
-                                               curve.statistics[j], withInterval));
-    if (status.ok())
-        status = file.close();
-    if (!status.ok())
-        file.closeAll();
-    return status;
+    std::string line;
+    appendStatisticsLine(line, number, x, mean, point, withInterval);
+    return line;
 }
 
 } // namespace mergon

@@ -55,4 +55,17 @@ class Status {
     std::string detail_;
 };
 
+// A failure about one file, with a message that names it: the failure's own message when that
+// already does, else `what` about the file followed by that message.
+inline Status namingFile(const Status &status, const std::string &path, const std::string &what) {
+    if (status.message().find(path) != std::string::npos)
+        return Status::failure(status.code(), status.message(), path).withDetail(status.detail());
+    std::string message = what + " \"" + path + "\"";
+    if (!status.message().empty())
+        message += ": " + status.message();
+    if (message.back() != '.')
+        message += '.';
+    return Status::failure(status.code(), message, path).withDetail(status.detail());
+}
+
 } // namespace mergon

@@ -3,7 +3,7 @@
 // POSIX shell. Plain C++: it is built from the session's settings, not from the window.
 
 #include "engine/input_files.h"
-#include "engine/statistics.h"
+#include "engine/mean_options.h"
 #include "plot/figure_kinds.h"
 
 #include <string>

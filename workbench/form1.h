@@ -5,8 +5,8 @@
 // and copies the batch command. Files dropped on the window are added as if chosen.
 
 #include "engine/input_files.h"
+#include "engine/mean_options.h"
 #include "engine/session.h"
-#include "engine/statistics.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
 #include "plot/figure_kinds.h"
