@@ -33,7 +33,23 @@ class BatchTest : public Form1Fixture {
     std::string a, b, c;
 };
 
-TEST_F(BatchTest, WritesTheWindowsFileByteForByteWithStickyOptions) {
+// At the start settings, then with options that stick until given again.
+TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
+    add(a);
+    add(b);
+    form->Command1->click(); // writes to the derived name a.mrg
+    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    const QByteArray atStart = readAll(path("a.mrg"));
+    QFile::remove(QString::fromStdString(path("a.mrg")));
+
+    Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b)});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(path("a.mrg")), atStart);
+    EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
+
+    form->Command3->click();
     // The window: a and b with weight 2 and y coefficient 3, c in its own layout, weight 1.
     form->Text7->setText("3");
     form->Text8[1]->setText("2");
@@ -52,34 +68,17 @@ TEST_F(BatchTest, WritesTheWindowsFileByteForByteWithStickyOptions) {
     // The default format named as such, switched to a decimal comma and back: read as the
     // window reads; c's x column by its name.
     // clang-format off
-    Result r = runBatch({"--y-coefficient", "3", "--weight", "2", "--separator", "comma",
-                         QString::fromStdString(a), QString::fromStdString(b),
-                         "--decimal-comma", "--decimal-point", "--x-name", "x", "--y-column=2",
-                         "--skip-lines", "1", "--weight", "1.0", QString::fromStdString(c),
-                         "--divisions", "37", "--output", QString::fromStdString(path("batch.mrg"))});
+    r = runBatch({"--y-coefficient", "3", "--weight", "2", "--separator", "comma",
+                  QString::fromStdString(a), QString::fromStdString(b),
+                  "--decimal-comma", "--decimal-point", "--x-name", "x", "--y-column=2",
+                  "--skip-lines", "1", "--weight", "1.0", QString::fromStdString(c),
+                  "--divisions", "37", "--output", QString::fromStdString(path("batch.mrg"))});
     // clang-format on
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_TRUE(r.err.isEmpty());
-    QByteArray window = readAll(path("window.mrg"));
+    EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty());
+    const QByteArray window = readAll(path("window.mrg"));
     EXPECT_EQ(readAll(path("batch.mrg")), window);
     EXPECT_EQ(window.count("\r\n"), 39);
-}
-
-TEST_F(BatchTest, DefaultsMatchTheWindowsStartSettingsAndOutputName) {
-    add(a);
-    add(b);
-    form->Command1->click(); // writes to the derived name a.mrg
-    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-    QByteArray window = readAll(path("a.mrg"));
-    QFile::remove(QString::fromStdString(path("a.mrg")));
-
-    Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b)});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(path("a.mrg")), window);
-    EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
 }
 
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
