@@ -128,7 +128,7 @@ const char *const kHelp =
 
 struct Options {
     std::vector<InputFile> files;
-    std::string divisions = "100";
+    std::string divisions = kDefaultDivisions;
     std::optional<std::string> output;
     std::optional<std::string> statistics;
     GridRange range = GridRange::kCommon;
@@ -302,7 +302,7 @@ void checkFigureSize(const Options &o) {
         return;
     const FigureSize given = o.plotSize.width > 0 ? o.plotSize
                              : o.paper            ? kPaperDefaultSize
-                                                  : FigureSize{329, 217};
+                                                  : kPanelSize;
     const FigureSize size = sizeInFormatUnits(given, o.figure.format, o.figure.dpi);
     const auto fits = [](double side) { return std::lround(side) >= 1 && side <= 10000; };
     if (fits(size.width) && fits(size.height))

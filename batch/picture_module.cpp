@@ -23,7 +23,7 @@ using namespace mergon;
 // The graph panel, pixel for pixel; in an SVG or PDF file as an embedded picture.
 Status drawPanel(const Picture &picture, bool &written) {
     const PaperFigureRequest &figure = picture.figure;
-    const FigureSize given = figure.size.width > 0 ? figure.size : FigureSize{329, 217};
+    const FigureSize given = figure.size.width > 0 ? figure.size : kPanelSize;
     const FigureSize inFormat = sizeInFormatUnits(given, figure.format, figure.dpi);
     const QSize size(std::max(1, static_cast<int>(std::lround(inFormat.width))),
                      std::max(1, static_cast<int>(std::lround(inFormat.height))));

@@ -124,14 +124,14 @@ void countLimitFile(benchmark::State &state) {
 double cpuMs() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 // Wall-clock time in ms.
 double wallMs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 // "Write to File" without its drawing, as the window runs it: every file read again.
@@ -293,8 +293,8 @@ int main(int argc, char **argv) {
     data.baseline = writeCurveFiles(data.folder.path(), "small", kBaselineFiles, kBaselineLines);
     inputs = &data;
     std::printf("inputs: %d files x %d lines (%.2f MB each), %d files x %d lines, in %s\n",
-                kLimitFiles, kLimitLines, data.limit.front().bytes / 1e6, kBaselineFiles,
-                kBaselineLines, data.folder.path().c_str());
+                kLimitFiles, kLimitLines, static_cast<double>(data.limit.front().bytes) / 1e6,
+                kBaselineFiles, kBaselineLines, data.folder.path().c_str());
     if (!waysAgree()) {
         std::fprintf(stderr, "our way and the reference way disagree on the baseline inputs\n");
         return 1;

@@ -47,7 +47,7 @@ struct Timing {
 double nowMs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 // This process's environment without `drop`.
@@ -85,7 +85,9 @@ bool runTimed(const std::vector<std::string> &args, std::vector<char *> &env, Ti
     if (wait4(pid, &status, 0, &usage) != pid)
         return false;
     timing.wallMs = nowMs() - start;
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    const auto ms = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
     timing.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     timing.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -223,7 +225,8 @@ int main(int argc, char **argv) {
                          {python, peer, kDivisions, theirs});
         std::printf("== at the limits: %d files x %d lines (%.2f MB each), %s divisions; %d turns; "
                     "A mergon-batch, B numpy\n",
-                    kLimitFiles, kLimitLines, files.front().bytes / 1e6, kDivisions, repetitions);
+                    kLimitFiles, kLimitLines, static_cast<double>(files.front().bytes) / 1e6,
+                    kDivisions, repetitions);
         Comparison c;
         if (!compareTurns(batchArgs, peerArgs, ours, theirs, true, repetitions, c))
             return 1;

@@ -47,7 +47,7 @@ class LoopGapMonitor {
     double stop() {
         mark();
         timer_.stop();
-        return maxGapNs_ / 1e6;
+        return static_cast<double>(maxGapNs_) / 1e6;
     }
 
   private:
@@ -72,7 +72,7 @@ template <typename Command> Measure timed(LoopGapMonitor &monitor, Command comma
     clock.start();
     command();
     Measure m;
-    m.ms = clock.nsecsElapsed() / 1e6;
+    m.ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     m.gapMs = monitor.stop();
     return m;
 }
@@ -173,9 +173,10 @@ int main(int argc, char **argv) {
         writeCurveFiles(folder.path(), "limit", kLimitFiles, kLimitLines);
     const std::string output = folder.file("limit.mrg");
     std::printf("inputs: %d files x %d lines (%.2f MB each); platform %s; %d repetitions\n",
-                kLimitFiles, kLimitLines, files.front().bytes / 1e6,
+                kLimitFiles, kLimitLines, static_cast<double>(files.front().bytes) / 1e6,
                 QGuiApplication::platformName().toLocal8Bit().constData(), repetitions);
-    std::printf("peak memory before the window: %.1f MB\n", peakResidentKiB() / 1024.0);
+    std::printf("peak memory before the window: %.1f MB\n",
+                static_cast<double>(peakResidentKiB()) / 1024.0);
 
     std::vector<double> addMs, addGap, writeMs, writeGap;
     for (int r = 1; r <= repetitions; ++r) {
@@ -199,6 +200,6 @@ int main(int argc, char **argv) {
     std::printf("RESULT write_gap %.1f ms\n", median(writeGap));
     std::printf("RESULT write_gap_worst %.1f ms\n",
                 *std::max_element(writeGap.begin(), writeGap.end()));
-    std::printf("RESULT peak_memory %.1f MB\n", peakResidentKiB() / 1024.0);
+    std::printf("RESULT peak_memory %.1f MB\n", static_cast<double>(peakResidentKiB()) / 1024.0);
     return 0;
 }

@@ -11,7 +11,9 @@
 //     chooser.exec();
 //
 // Afterwards answer() holds the accepted file's full path, or nothing when the user cancelled
-// (Cancel, Esc, the close box or the window menu). The chooser changes nothing else.
+// (Cancel, Esc, the close box or the window menu). The chooser also leaves the process's current
+// folder, and the current folder of each volume it visited, at the last folder it showed (so
+// that relative paths and the next chooser start there); it changes nothing else.
 //
 // Controls carry their names as object names: "lblOpenSave0" to "lblOpenSave3",
 // "txtOpenSave", "filOpenSave", "drvOpenSave", "dirOpenSave", "cmdOpenSave0" (OK) and

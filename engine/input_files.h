@@ -12,7 +12,11 @@
 
 namespace mergon {
 
-// The texts of the setting boxes that go with one file.
+// The division count's text at the start (the window's box, mergon-batch without --divisions).
+inline constexpr const char *kDefaultDivisions = "100";
+
+// The texts of the setting boxes that go with one file; the defaults are the window's start
+// settings.
 struct SettingTexts {
     std::string xColumn = "5";      // field number of x
     std::string yColumn = "6";      // field number of y

@@ -5,6 +5,13 @@
 #include "engine/plain_scan.inc"
 #undef MERGON_SCAN_NAMESPACE
 
+// The word scan whose classes are found byte by byte, as on processors without vectors.
+#define MERGON_SCAN_NAMESPACE bytewise_scan
+#define MERGON_SCAN_BYTEWISE
+#include "engine/plain_scan.inc"
+#undef MERGON_SCAN_BYTEWISE
+#undef MERGON_SCAN_NAMESPACE
+
 namespace mergon {
 
 #if defined(MERGON_SCAN_AVX2)
@@ -28,18 +35,28 @@ bool bestScanAvailable() {
 }
 
 const bool kBestScan = bestScanAvailable();
-bool useBest = kBestScan;
+ScanLane lane = ScanLane::Best;
 
 } // namespace
 
-void useBaselineScan(bool baseline) { useBest = kBestScan && !baseline; }
+void useScanLane(ScanLane chosen) { lane = chosen; }
 
 PlainLines takePlainLines(const char *begin, const char *end, bool more, std::int64_t maxLines,
                           PlainNumber *numbers, int room) {
+    switch (lane) {
+    case ScanLane::Best:
 #if defined(MERGON_SCAN_AVX2)
-    if (useBest)
-        return avx2_scan::takePlainLines(begin, end, more, maxLines, numbers, room);
+        if (kBestScan)
+            return avx2_scan::takePlainLines(begin, end, more, maxLines, numbers, room);
 #endif
+        break;
+    case ScanLane::Baseline:
+        break;
+    case ScanLane::Bytewise:
+        return bytewise_scan::takePlainLines(begin, end, more, maxLines, numbers, room);
+    case ScanLane::FieldByField:
+        return {begin, 0, 0, false};
+    }
     return baseline_scan::takePlainLines(begin, end, more, maxLines, numbers, room);
 }
 

@@ -31,8 +31,11 @@ struct PlainLines {
 PlainLines takePlainLines(const char *begin, const char *end, bool more, std::int64_t maxLines,
                           PlainNumber *numbers = nullptr, int room = 0);
 
-// Which build of the word scan runs: the best one this processor has (the default), or the
-// baseline one, so that the fuzzer can check one against the other.
-void useBaselineScan(bool baseline);
+// Which way plain lines are taken: the best build of the word scan this processor has (the
+// default), the baseline build (SSE2 on x86-64), the build that classes a word byte by byte,
+// or none, which leaves every line to the field-by-field reading. The tests and the fuzzer
+// read the same files in each lane and compare.
+enum class ScanLane { Best, Baseline, Bytewise, FieldByField };
+void useScanLane(ScanLane lane);
 
 } // namespace mergon

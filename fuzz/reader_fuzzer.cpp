@@ -1,7 +1,7 @@
 // Fuzzes the counting passes and readCurve on arbitrary bytes with arbitrary settings, and
 // checks that every way of reading gives exactly what the field-by-field reading gives: the
-// normal read buffer, a tiny and a middling one, whole-file reading, and the baseline build of
-// the word scan beside the best one. Under other reading rules than the default, the file must
+// normal read buffer, a tiny and a middling one, whole-file reading, and every lane of the
+// word scan beside the best one. Under other reading rules than the default, the file must
 // read exactly as the default rules read it with the punctuation exchanged (separator for
 // comma, decimal mark for point), which holds the field-by-field way of the other rules against
 // the default's fast lanes.
@@ -338,9 +338,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const Measured one = measure(scratch.path, skip, rules, normal);
     sameMeasures(one, measure(scratch.path, skip, rules, tiny));
     sameMeasures(one, measure(scratch.path, skip, rules, middling));
-    useBaselineScan(true);
-    sameMeasures(one, measure(scratch.path, skip, rules, normal));
-    useBaselineScan(false);
+    for (ScanLane lane : {ScanLane::Baseline, ScanLane::Bytewise, ScanLane::FieldByField}) {
+        useScanLane(lane);
+        sameMeasures(one, measure(scratch.path, skip, rules, normal));
+    }
+    useScanLane(ScanLane::Best);
     sameMeasures(one, twoPasses(scratch.path, skip, rules, tiny));
     sameMeasures(one, measure(scratch.path, skip, rules, kWhole)); // its bytes stay held
     if (otherRules)
@@ -372,9 +374,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sameCurves(curve, read(settings, tiny));
     sameCurves(curve, read(settings, middling));
     sameCurves(curve, read(settings, kWhole)); // from the bytes held since measuring
-    useBaselineScan(true);
-    sameCurves(curve, read(settings, normal));
-    useBaselineScan(false);
+    for (ScanLane lane : {ScanLane::Baseline, ScanLane::Bytewise, ScanLane::FieldByField}) {
+        useScanLane(lane);
+        sameCurves(curve, read(settings, normal));
+    }
+    useScanLane(ScanLane::Best);
     if (otherRules) {
         CurveSettings defaultSettings = settings;
         defaultSettings.path = exchanged.path;

@@ -50,6 +50,9 @@ struct FigureSize {
 };
 
 inline constexpr FigureSize kPaperDefaultSize{120, 80, SizeUnit::kMm};
+// The window's graph panel in pixels, its border included (4935 x 3255 twips at 15 twips a
+// pixel): also the size of mergon-batch's panel figure unless one is given.
+inline constexpr FigureSize kPanelSize{329, 217};
 inline constexpr int kDefaultDpi = 300;
 
 // The size in the format's own unit: pixels at `dpi` for PNG, points for SVG and PDF.

@@ -21,8 +21,8 @@ struct BatchFile {
 
 struct BatchCommand {
     std::vector<BatchFile> files;
-    std::string divisions = "100"; // the division box's text
-    std::string output;            // the output file
+    std::string divisions = kDefaultDivisions; // the division box's text
+    std::string output;                        // the output file
     GridRange range = GridRange::kCommon;
     BandKind band = BandKind::kNone;
 };

@@ -41,7 +41,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent) {
     Picture1 = new GraphPanel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setAccessibleName(QStringLiteral("Graph"));
-    ui::placeInTwips(Picture1, 2400, 720, 4935, 3255);
+    Picture1->move(ui::px(2400), ui::px(720)); // the panel has its own size
     Picture1->setEnabled(false);
     Picture1->setFocusPolicy(Qt::NoFocus);
     setTabOrder();
@@ -265,12 +265,13 @@ void Form1::setTabOrder() {
 
 void Form1::loadStep() {
     ui::centreOnScreen(this);
-    Text4->setText(QStringLiteral("5"));
-    Text5->setText(QStringLiteral("6"));
-    Text10->setText(QStringLiteral("3"));
-    Text6->setText(QStringLiteral("1"));
-    Text7->setText(QStringLiteral("1"));
-    Text3->setText(QStringLiteral("100"));
+    const SettingTexts start;
+    Text4->setText(QString::fromStdString(start.xColumn));
+    Text5->setText(QString::fromStdString(start.yColumn));
+    Text10->setText(QString::fromStdString(start.skipLines));
+    Text6->setText(QString::fromStdString(start.xCoefficient));
+    Text7->setText(QString::fromStdString(start.yCoefficient));
+    Text3->setText(QString::fromUtf8(kDefaultDivisions));
     Text1->clear();
     resetFileRows();
 }
@@ -278,7 +279,7 @@ void Form1::loadStep() {
 // The weights back to 1.0, every file name box empty, the session at its start values.
 void Form1::resetFileRows() {
     for (int i = 1; i <= 10; ++i)
-        Text8[i]->setText(QStringLiteral("1.0"));
+        Text8[i]->setText(QString::fromStdString(SettingTexts{}.yWeight));
     for (QLineEdit *box : Text2)
         box->clear();
     session_.reset();
@@ -310,11 +311,6 @@ void Form1::closeEvent(QCloseEvent *event) {
     // Closing the window ends the program like "Exit", also in the middle of a command.
     event->accept();
     exitProgram();
-}
-
-void Form1::yieldAfterPoint() {
-    Picture1->update();
-    yield_.throttled();
 }
 
 SettingTexts Form1::settingTexts(int k) const {
@@ -372,13 +368,8 @@ bool Form1::addFileFrom(const ChooseFile &supplyPath) {
         return false;
     }
 
-    RedrawHooks hooks{[this] {
-                          Picture1->update();
-                          yield_.now();
-                      },
-                      [this] { yieldAfterPoint(); }};
-    status = redrawInputCurves(session_, file_, Picture1->canvas(), hooks, k, &rows);
-    Picture1->update();
+    status = Picture1->drawInputCurves(
+        session_, file_, {[this] { yield_.now(); }, [this] { yield_.throttled(); }}, k, &rows);
     if (!status.ok()) {
         fail(additionFailure(status, status.subject()));
         return false;
@@ -406,9 +397,7 @@ void Form1::writeMeanCurve() {
     WriteHooks hooks;
     hooks.afterFile = [this] { yield_.throttled(); };
     hooks.beforeWriting = [this, band](const MeanCurve &curve) {
-        drawSpreadBand(curve, band, Picture1->canvas());
-        drawMeanCurve(curve, Picture1->canvas(), [this] { yieldAfterPoint(); });
-        Picture1->update();
+        Picture1->drawMean(curve, band, [this] { yield_.throttled(); });
     };
     const Status status =
         writeMean(session_, file_, outputName, divisionText, mean, hooks, options);

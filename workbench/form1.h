@@ -86,7 +86,6 @@ class Form1 : public QWidget {
     SettingTexts settingTexts(int k) const;
     void resetFileRows();
     void fail(const Status &status);
-    void yieldAfterPoint();
     // One "Data File Open": takes the next slot, asks `supplyPath` for the file (the chooser,
     // or a path given otherwise) and adds it. False when cancelled or failed.
     bool addFileFrom(const ChooseFile &supplyPath);

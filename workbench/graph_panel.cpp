@@ -1,6 +1,6 @@
 #include "workbench/graph_panel.h"
 
-#include "ui/fonts.h"
+#include "plot/figure_kinds.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -10,7 +10,7 @@ namespace mergon {
 
 namespace {
 constexpr int kBorder = 2; // sunken panel border
-constexpr int kWidthTwips = 4935, kHeightTwips = 3255;
+const QSize kOuterSize(static_cast<int>(kPanelSize.width), static_cast<int>(kPanelSize.height));
 
 qreal screenRatio() {
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -18,19 +18,42 @@ qreal screenRatio() {
 }
 } // namespace
 
-QSize GraphPanel::drawingSize() {
-    return {ui::px(kWidthTwips) - 2 * kBorder, ui::px(kHeightTwips) - 2 * kBorder};
-}
+QSize GraphPanel::drawingSize() { return kOuterSize - QSize(2 * kBorder, 2 * kBorder); }
 
 GraphPanel::GraphPanel(QWidget *parent) : QFrame(parent), canvas_(drawingSize(), screenRatio()) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kBorder);
-    setFixedSize(ui::px(kWidthTwips), ui::px(kHeightTwips));
+    setFixedSize(kOuterSize);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void GraphPanel::clear() {
     canvas_.clear();
+    update();
+}
+
+std::function<void()> GraphPanel::repaintingBefore(const std::function<void()> &hook) {
+    return [this, hook] {
+        update();
+        if (hook)
+            hook();
+    };
+}
+
+Status GraphPanel::drawInputCurves(const Session &session, TextFile &file, const RedrawHooks &hooks,
+                                   int cachedSlot, const std::vector<Row> *cachedRows) {
+    const RedrawHooks repainting{repaintingBefore(hooks.afterAxes),
+                                 repaintingBefore(hooks.afterPoint)};
+    const Status status =
+        redrawInputCurves(session, file, canvas_, repainting, cachedSlot, cachedRows);
+    update();
+    return status;
+}
+
+void GraphPanel::drawMean(const MeanCurve &curve, BandKind band,
+                          const std::function<void()> &afterPoint) {
+    drawSpreadBand(curve, band, canvas_);
+    drawMeanCurve(curve, canvas_, repaintingBefore(afterPoint));
     update();
 }
 

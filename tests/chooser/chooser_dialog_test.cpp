@@ -197,7 +197,7 @@ TEST_F(ChooserDialog, EachDriveKeepsItsFolderAndTheListsAgree) {
         expectShowing(*dialog, other, "typed root of another drive");
         expectShowing(onDrive(missing), other, "a drive that is not ready");
     });
-    EXPECT_EQ(str(messages_), str(QStringLiteral("The drive %1 is not ready.").arg(missing)));
+    EXPECT_EQ(str(messages_), "The drive " + str(missing) + " is not ready.");
 }
 
 } // namespace

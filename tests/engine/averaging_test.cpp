@@ -84,16 +84,18 @@ TEST(AddCurveToGrid, ExactRowsInterpolationAndEnds) {
 
 // The failures' texts and codes are in the table of bad inputs; here, what is set.
 TEST(PrepareGrid, DivisionCountTextAndCommonRange) {
-    // divisions is the count when `code` is 0.
+    // divisions and step are set when `code` is 0; the step is the range over the count, as a
+    // float: 10 / 7 is 1.42857142..., 10 / 32767 is 0.000305185...
     // clang-format off
-    const struct { const char *text; int divisions, code; float commonXMin = 0, commonXMax = 10; }
-        cases[] = {
-        {"2.5", 2, 0}, {"3.5", 4, 0}, {"  7 divisions", 7, 0}, {"32767", 32767, 0},
-        {"0", 0, kInvalidArgument}, {"40000", 0, kTooLarge}, {"1", 1, 0, 0, 0},
-        {"100", 0, kInvalidArgument, 0, -0x1p-149f}, // no x in common
+    const struct { const char *text; int divisions; float step; int code;
+                   float commonXMin = 0, commonXMax = 10; } cases[] = {
+        {"2.5", 2, 5, 0}, {"3.5", 4, 2.5f, 0}, {"  7 divisions", 7, 0x1.6db6dcp+0f, 0},
+        {"32767", 32767, 0x1.40028p-12f, 0}, {"0", 0, 0, kInvalidArgument},
+        {"40000", 0, 0, kTooLarge}, {"1", 1, 0, 0, 0, 0},
+        {"100", 0, 0, kInvalidArgument, 0, -0x1p-149f}, // no x in common
         // The whole float range in one step; in two, whose last grid x is beyond it.
-        {"1", 1, 0, -FLT_MAX, 0}, {"1", 0, kTooLarge, -FLT_MAX, FLT_MAX},
-        {"2", 0, kTooLarge, -FLT_MAX, FLT_MAX},
+        {"1", 1, FLT_MAX, 0, -FLT_MAX, 0}, {"1", 0, 0, kTooLarge, -FLT_MAX, FLT_MAX},
+        {"2", 0, 0, kTooLarge, -FLT_MAX, FLT_MAX},
     };
     // clang-format on
     for (const auto &c : cases) {
@@ -104,10 +106,8 @@ TEST(PrepareGrid, DivisionCountTextAndCommonRange) {
         const Status status = prepareGrid(s, c.text);
         // Nothing is set on a failure, and a failure says why.
         const bool ok = c.code == 0;
-        const double step = (double{c.commonXMax} - c.commonXMin) / c.divisions;
-        EXPECT_EQ(
-            std::tuple(status.code(), status.message().empty(), s.divisionCount, s.xStep),
-            std::tuple(c.code, ok, ok ? c.divisions : 9, ok ? static_cast<float>(step) : 0.25f))
+        EXPECT_EQ(std::tuple(status.code(), status.message().empty(), s.divisionCount, s.xStep),
+                  std::tuple(c.code, ok, ok ? c.divisions : 9, ok ? c.step : 0.25f))
             << "'" << c.text << "' over " << c.commonXMin << " to " << c.commonXMax << ": "
             << status.message();
     }

@@ -1,3 +1,4 @@
+#include "engine/plain_lines.h"
 #include "engine/reader.h"
 
 #include "temp_dir.h"
@@ -29,13 +30,22 @@ std::vector<std::pair<double, double>> xy(const std::vector<Row> &rows) {
     return out;
 }
 
-// Row 0, then the fifth and sixth numbers of each line of three_header_four_rows.txt, with x
-// and y scaled; y may be taken from the x column.
-std::vector<Row> startRows(double xFactor, double yFactor, bool yFromX = false) {
-    std::vector<Row> out{{0, 0}};
-    for (Row r : {Row{29.4, -0.7868}, {29.86, -0.8005}, {30.41, -0.8155}, {30.93, -0.831}})
-        out.push_back({r.x * xFactor, (yFromX ? r.x : r.y) * yFactor});
-    return out;
+// Row 0, then the fifth and sixth numbers of each line of three_header_four_rows.txt.
+const std::vector<Row> kStartRows{
+    {0, 0}, {29.4, -0.7868}, {29.86, -0.8005}, {30.41, -0.8155}, {30.93, -0.831}};
+
+// Runs `check` once in each lane that takes plain lines, the field-by-field reading included.
+template <class Check> void inEveryLane(Check check) {
+    const std::pair<ScanLane, const char *> lanes[] = {{ScanLane::FieldByField, "field by field"},
+                                                       {ScanLane::Bytewise, "bytewise word scan"},
+                                                       {ScanLane::Baseline, "baseline word scan"},
+                                                       {ScanLane::Best, "best word scan"}};
+    for (const auto &[lane, name] : lanes) {
+        SCOPED_TRACE(name);
+        useScanLane(lane);
+        check();
+    }
+    useScanLane(ScanLane::Best);
 }
 
 // Every row delivered; on success the rows, too. Failures deliver the rows before the fault.
@@ -44,19 +54,23 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
     // clang-format off
     const struct { const char *name; CurveSettings settings; std::vector<Row> rows; int code = 0; }
         cases[] = {
-        {"start settings", curve(start, 3, 4, 6, 5, 6), startRows(1, 1)},
+        {"start settings", curve(start, 3, 4, 6, 5, 6), kStartRows},
         {"rows across line breaks", curve(across, 0, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
         {"negative skip", curve(across, -2, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
-        {"x column beyond the row", curve(start, 3, 4, 6, 7, 6), startRows(0, 1)},
-        {"x column 0, y column negative", curve(start, 3, 4, 6, 0, -1), startRows(0, 0)},
-        {"shared column, weight 2", curve(start, 3, 4, 6, 5, 5, 1, 1, 2), startRows(1, 2, true)},
-        {"y coefficient 2, weight 3", curve(start, 3, 4, 6, 5, 6, 1, 2, 3), startRows(1, 6)},
+        {"x column beyond the row", curve(start, 3, 4, 6, 7, 6),
+         {{}, {0, -0.7868}, {0, -0.8005}, {0, -0.8155}, {0, -0.831}}},
+        {"x column 0, y column negative", curve(start, 3, 4, 6, 0, -1), {{}, {}, {}, {}, {}}},
+        {"shared column, weight 2", curve(start, 3, 4, 6, 5, 5, 1, 1, 2),
+         {{}, {29.4, 58.8}, {29.86, 59.72}, {30.41, 60.82}, {30.93, 61.86}}},
+        // Factors that are powers of two scale exactly, so the values compare exactly.
+        {"x coefficient -0.5, y coefficient 2, weight 4", curve(start, 3, 4, 6, 5, 6, -0.5f, 2, 4),
+         {{}, {-14.7, -6.2944}, {-14.93, -6.404}, {-15.205, -6.524}, {-15.465, -6.648}}},
         {"empty x or y leaves its row out", curve("empty_fields.txt", 0, 3, 3, 1, 2), {{}, {7, 8}}},
         {"comments, gaps and NA", curve("comments_and_gaps.txt", 0, 5, 3, 1, 2), {{}, {1, 10}, {5, 50}}},
         {"empty elsewhere is harmless", curve("empty_fields.txt", 0, 3, 3, 2, 2), {{}, {5, 5}, {8, 8}}},
         {"text elsewhere", curve("text_column.txt", 0, 2, 4, 3, 4), {{}, {1.5, 2.5}, {2.5, 3.5}}},
         {"7 fields, rows of 4", curve("uneven_fields.txt", 0, 2, 4, 1, 2), {{}, {1, 2}}, kPastEnd},
-        {"trailing blank lines", curve("trailing_blank_line.txt", 3, 5, 6, 5, 6), startRows(1, 1),
+        {"trailing blank lines", curve("trailing_blank_line.txt", 3, 5, 6, 5, 6), kStartRows,
          kPastEnd},
         {"blank line inside is a field", curve("mid_blank_line.txt", 0, 3, 2, 1, 2),
          {{}, {1, 2}, {0, 3}}, kPastEnd},
@@ -65,24 +79,26 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
     };
     // clang-format on
     // A tiny buffer puts items across refills; the default one holds whole lines.
-    for (const auto &c : cases)
-        for (std::size_t bufferSize : {std::size_t{3}, TextFile::kDefaultBufferSize}) {
-            SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(bufferSize));
-            TextFile file(bufferSize);
-            std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
-            const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
-                EXPECT_EQ(i, static_cast<int>(delivered.size()));
-                delivered.push_back(row);
-                return Status::success();
-            });
-            EXPECT_EQ(std::tuple(status.code(), status.message().empty(), file.isOpen(),
-                                 rows.empty(), xy(delivered)),
-                      std::tuple(c.code, c.code == 0, false, false, xy(c.rows)))
-                << status.message();
-            if (status.ok()) {
-                EXPECT_EQ(xy(rows), xy(c.rows));
+    inEveryLane([&] {
+        for (const auto &c : cases)
+            for (std::size_t bufferSize : {std::size_t{3}, TextFile::kDefaultBufferSize}) {
+                SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(bufferSize));
+                TextFile file(bufferSize);
+                std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
+                const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
+                    EXPECT_EQ(i, static_cast<int>(delivered.size()));
+                    delivered.push_back(row);
+                    return Status::success();
+                });
+                EXPECT_EQ(std::tuple(status.code(), status.message().empty(), file.isOpen(),
+                                     rows.empty(), xy(delivered)),
+                          std::tuple(c.code, c.code == 0, false, false, xy(c.rows)))
+                    << status.message();
+                if (status.ok()) {
+                    EXPECT_EQ(xy(rows), xy(c.rows));
+                }
             }
-        }
+    });
 }
 
 std::tuple<int, int, std::int64_t> counts(const FileMeasure &m) {
@@ -124,23 +140,29 @@ const struct { const char *name; std::string text; int skip, code; FileMeasure w
 };
 // clang-format on
 
-// Each case with a buffer of one byte, which puts every item across refills, and with the
-// default one. The fuzzer holds every file against the passes as separate reads.
-TEST(MeasureFile, CountsAndFailures) {
+// Each case with a buffer of one byte, which puts every item across refills, with the default
+// one and read whole, in every lane. The fuzzer holds every file against the passes as separate
+// reads.
+TEST(MeasureFile, CountsAndFailuresInEveryLane) {
     TempDir dir;
-    for (const auto &c : kCases) {
-        SCOPED_TRACE(c.name);
-        const std::string path =
-            c.text.starts_with("@") ? data(c.text.substr(1)) : dir.write(c.name, c.text);
-        for (std::size_t bufferSize : {std::size_t{1}, TextFile::kDefaultBufferSize}) {
-            TextFile file(bufferSize);
-            FileMeasure m;
-            const Status status = measureFile(file, path, c.skip, m);
-            EXPECT_EQ(std::tuple(status.code(), file.isOpen(), counts(m)),
-                      std::tuple(c.code, false, counts(c.want)))
-                << "buffer " << bufferSize << ": " << status.message();
+    inEveryLane([&] {
+        for (const auto &c : kCases) {
+            SCOPED_TRACE(c.name);
+            const std::string path =
+                c.text.starts_with("@") ? data(c.text.substr(1)) : dir.write(c.name, c.text);
+            TextFile tiny(1), normal, whole(TextFile::Reading::Whole);
+            for (TextFile *file : {&tiny, &normal, &whole}) {
+                FileMeasure m;
+                const Status status = measureFile(*file, path, c.skip, m);
+                EXPECT_EQ(std::tuple(status.code(), file->isOpen(), counts(m)),
+                          std::tuple(c.code, false, counts(c.want)))
+                    << (file == &tiny     ? "tiny buffer"
+                        : file == &normal ? "normal"
+                                          : "whole")
+                    << ": " << status.message();
+            }
         }
-    }
+    });
 }
 
 } // namespace

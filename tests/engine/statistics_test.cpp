@@ -22,23 +22,29 @@ namespace {
 using Curve = std::vector<Row>;
 
 // Writes each curve in the start settings' shape (three header lines, x in field 5, y in
-// field 6) and adds it as "Data File Open" does; then "write the mean" with `options`.
+// field 6) and adds it as "Data File Open" does; then, with the files' rows replaced by
+// `changed` where it has some, "write the mean" with `options`.
 Status averageCurves(const TempDir &dir, const std::vector<Curve> &curves, const char *divisions,
-                     const MeanOptions &options, MeanCurve &mean) {
+                     const MeanOptions &options, MeanCurve &mean,
+                     const std::vector<Curve> &changed = {}) {
     Session s;
     TextFile file;
     std::vector<Row> rows;
-    for (size_t i = 0; i < curves.size(); ++i) {
+    const auto write = [&dir](size_t i, const Curve &curve) {
         std::ostringstream text;
         text.precision(17);
         text << "h\r\nh\r\nh\r\n";
-        for (const Row &row : curves[i])
+        for (const Row &row : curve)
             text << "1 0 0 0 " << row.x << ' ' << row.y << "\r\n";
-        const std::string path = dir.write("in" + std::to_string(i + 1) + ".txt", text.str());
+        return dir.write("in" + std::to_string(i + 1) + ".txt", text.str());
+    };
+    for (size_t i = 0; i < curves.size(); ++i) {
         takeNextSlot(s);
-        if (Status status = addInputFile(s, file, path, {}, rows); !status.ok())
+        if (Status status = addInputFile(s, file, write(i, curves[i]), {}, rows); !status.ok())
             return status;
     }
+    for (size_t i = 0; i < changed.size(); ++i)
+        write(i, changed[i]);
     return writeMean(s, file, dir.file("out.mrg"), divisions, mean, {}, options);
 }
 
@@ -46,69 +52,54 @@ Status averageCurves(const TempDir &dir, const std::vector<Curve> &curves, const
 const Curve kA{{0, 1}, {1, 2}, {2, 3}}, kB{{0, 2}, {1, 4}, {2, 0}}, kC{{0, 3}, {1, 3}, {2, 6}},
     kShortC{{0, 3}, {1, 3}};
 
-// The 95 % interval is t * se, t for n - 1 degrees of freedom: cot(pi (1 - L) / 2) for one and
-// L sqrt(2 / (1 - L^2)) for two, L the double nearest 0.95.
-TEST(Statistics, WorkedOutByHandOverTheCommonAndTheUnionRange) {
+// Over the common, the union and a chosen range. The 95 % interval is t * se, t for n - 1
+// degrees of freedom: cot(pi (1 - L) / 2) for one and L sqrt(2 / (1 - L^2)) for two, L the
+// double nearest 0.95.
+TEST(Statistics, WorkedOutByHand) {
     const double t[] = {NAN, NAN, 12.706204736174694, 4.302652729749463};
-    // At x 0, 0.5, 1, 1.5, 2: mean, sd, se, n, min, max; both cases share the first three.
-    using Points = std::vector<std::array<double, 6>>;
+    const auto chosen = [](float from, float to) {
+        return MeanOptions{GridRange::kChosen, true, {}, from, to};
+    };
+    // At each grid x: x, mean, sd, se, n, min, max.
+    using Points = std::vector<std::array<double, 7>>;
+    const std::array<double, 7> at0{0, 2, 1, 0.5773502692, 3, 1, 3},
+        at05{0.5, 2.5, 0.8660254038, 0.5, 3, 1.5, 3}, at1{1, 3, 1, 0.5773502692, 3, 2, 4},
+        at15{1.5, 3, 1.3228756555, 0.7637626158, 3, 2, 4.5},
+        at15WithoutC{1.5, 2.25, 0.3535533906, 0.25, 2, 2, 2.5};
     // clang-format off
-    const Points head{{2, 1, 0.5773502692, 3, 1, 3}, {2.5, 0.8660254038, 0.5, 3, 1.5, 3},
-                      {3, 1, 0.5773502692, 3, 2, 4}};
-    const struct { const char *what; std::vector<Curve> curves; GridRange range; Points tail; }
-        cases[] = {
-        {"three curves; x 0.5 and 1.5 interpolated", {kA, kB, kC}, GridRange::kCommon,
-         {{3, 1.3228756555, 0.7637626158, 3, 2, 4.5}, {3, 3, 1.7320508076, 3, 0, 6}}},
+    const struct { const char *what; std::vector<Curve> curves; MeanOptions options;
+                   const char *divisions; Points points; } cases[] = {
+        {"three curves; x 0.5 and 1.5 interpolated", {kA, kB, kC}, {GridRange::kCommon, true, {}},
+         "4", {at0, at05, at1, at15, {2, 3, 3, 1.7320508076, 3, 0, 6}}},
         {"C stops at x 1: beyond it two curves, divided by two", {kA, kB, kShortC},
-         GridRange::kUnion, {{2.25, 0.3535533906, 0.25, 2, 2, 2.5}, {1.5, 2.1213203436, 1.5, 2, 0, 3}}},
+         {GridRange::kUnion, true, {}}, "4",
+         {at0, at05, at1, at15WithoutC, {2, 1.5, 2.1213203436, 1.5, 2, 0, 3}}},
+        {"a range inside the data", {kA, kB, kC}, chosen(0.5f, 1.5f), "2", {at05, at1, at15}},
+        {"a range across C's end", {kA, kB, kShortC}, chosen(0.5f, 1.5f), "2",
+         {at05, at1, at15WithoutC}},
+        {"a range across a start and an end", {{{1, 5}, {2, 7}}, kB, kShortC}, chosen(0, 2), "2",
+         {{0, 2.5, 0.7071067812, 0.5, 2, 2, 3}, {1, 4, 1, 0.5773502692, 3, 3, 5},
+          {2, 3.5, 4.9497474683, 3.5, 2, 0, 7}}},
     };
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         MeanCurve mean;
-        MeanOptions options{c.range, true, {}};
+        MeanOptions options = c.options;
         options.confidence = 0.95;
-        ASSERT_TRUE(averageCurves(dir, c.curves, "4", options, mean).ok());
-        ASSERT_EQ(mean.statistics.size(), 5u);
-        for (size_t j = 0; j < 5; ++j) {
-            const auto &want = j < 3 ? head[j] : c.tail[j - 3];
+        ASSERT_TRUE(averageCurves(dir, c.curves, c.divisions, options, mean).ok());
+        ASSERT_EQ(mean.statistics.size(), c.points.size());
+        for (size_t j = 0; j < c.points.size(); ++j) {
+            const auto &[x, y, sd, se, n, min, max] = c.points[j];
             const PointStatistics &got = mean.statistics[j];
-            SCOPED_TRACE("x " + std::to_string(mean.x[j]));
+            SCOPED_TRACE("x " + std::to_string(x));
             EXPECT_EQ(std::tuple(mean.x[j], mean.y[j], got.n, got.min, got.max),
-                      std::tuple(0.5f * static_cast<float>(j), want[0], static_cast<int>(want[3]),
-                                 want[4], want[5]));
-            EXPECT_NEAR(got.sd, want[1], 1e-9);
-            EXPECT_NEAR(got.se, want[2], 1e-9);
-            EXPECT_NEAR(got.ci, t[got.n] * want[2], 1e-9);
+                      std::tuple(static_cast<float>(x), y, static_cast<int>(n), min, max));
+            EXPECT_NEAR(got.sd, sd, 1e-9);
+            EXPECT_NEAR(got.se, se, 1e-9);
+            EXPECT_NEAR(got.ci, t[got.n] * se, 1e-9);
         }
-    }
-}
-
-// A range inside the data and ones across the curves' ends, 2 divisions; one beyond every
-// curve fails (RefusalsAndFailuresLeaveNoTable).
-TEST(Statistics, WorkedOutByHandOverAChosenRange) {
-    // At each grid x: the mean and n.
-    using Points = std::vector<std::tuple<float, double, int>>;
-    // clang-format off
-    const struct { const char *what; std::vector<Curve> curves; float from, to; Points points; }
-        cases[] = {
-        {"inside", {kA, kB, kC}, 0.5f, 1.5f, {{0.5f, 2.5, 3}, {1, 3, 3}, {1.5f, 3, 3}}},
-        {"across C's end", {kA, kB, kShortC}, 0.5f, 1.5f, {{0.5f, 2.5, 3}, {1, 3, 3}, {1.5f, 2.25, 2}}},
-        {"across a start and an end", {{{1, 5}, {2, 7}}, kB, kShortC}, 0, 2,
-         {{0, 2.5, 2}, {1, 4, 3}, {2, 3.5, 2}}},
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        MeanCurve mean;
-        const MeanOptions options{GridRange::kChosen, true, {}, c.from, c.to};
-        ASSERT_TRUE(averageCurves(dir, c.curves, "2", options, mean).ok());
-        Points got;
-        for (size_t j = 0; j < mean.x.size(); ++j)
-            got.emplace_back(mean.x[j], mean.y[j], mean.statistics[j].n);
-        EXPECT_EQ(got, c.points);
     }
 }
 
@@ -215,6 +206,30 @@ TEST(Statistics, RefusalsAndFailuresLeaveNoTable) {
         EXPECT_NE(status.message().find(message), std::string::npos) << status.message();
         EXPECT_FALSE(std::filesystem::exists(table));
         EXPECT_EQ(readBytes(dir.file("out.mrg")).starts_with(kOutputHeader), outputWritten);
+    }
+}
+
+// Values that fit a float when added may not when the mean is written: files that changed in
+// between, to sums of 2e308 and spreads of 2.4e308.
+TEST(Statistics, AMeanOrASpreadBeyondTheDoubleRangeFails) {
+    const Curve ones{{0, 1}, {1, 1}};
+    // clang-format off
+    const struct { std::vector<Curve> changed; std::string message; } cases[] = {
+        {{{{0, 1e308}, {1, 1}}, {{0, 1e308}, {1, 1}}},
+         "The mean at x = 0 is too large to be computed. (6)"},
+        {{{{0, 1}, {1, 1.7e308}}, {{0, 1}, {1, -1.7e308}}},
+         "The standard deviation at x = 1 is too large to be computed. (6)"},
+    };
+    // clang-format on
+    for (const auto &[changed, message] : cases) {
+        TempDir dir;
+        MeanCurve mean;
+        const Status status =
+            averageCurves(dir, {ones, ones}, "1",
+                          {GridRange::kCommon, false, dir.file("stats.csv")}, mean, changed);
+        EXPECT_EQ(std::tuple(status.code(), status.message()), std::tuple(kTooLarge, message));
+        EXPECT_FALSE(std::filesystem::exists(dir.file("stats.csv")));
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.mrg")));
     }
 }
 

@@ -1,3 +1,4 @@
+#include "engine/replaced_file.h"
 #include "engine/text_file.h"
 
 #include "temp_dir.h"
@@ -125,6 +126,33 @@ TEST(TextFileLines, EveryLineEndEndsALineAndTheLastTerminatorStartsNone) {
         lines += line + "|";
     EXPECT_EQ(lines, "\x91\xaa\x92\xe8|lf|cr|last|");
     EXPECT_EQ(file.readLine(line).code(), kPastEnd);
+}
+
+// Read whole, the last file's bytes stay: opening its path again takes them, not the disk,
+// until another file is opened, a file is written or they are dropped.
+TEST(TextFileWhole, LastFileHeldUntilAnotherOpenAWriteOrADrop) {
+    TempDir dir;
+    TextFile file(TextFile::Reading::Whole);
+    const std::string a = dir.file("a.txt"), b = dir.write("b.txt", "b\n");
+    std::string read;
+    const auto firstLine = [&](const std::string &path, const std::string &disk) {
+        dir.write(std::filesystem::path(path).filename(), disk);
+        EXPECT_TRUE(file.openForReading(path).ok());
+        EXPECT_TRUE(file.readLine(read).ok());
+        EXPECT_TRUE(file.close().ok());
+        return read;
+    };
+    EXPECT_EQ(firstLine(a, "1\n"), "1");
+    EXPECT_EQ(firstLine(a, "2\n"), "1") << "held";
+    EXPECT_EQ(firstLine(b, "b\n"), "b");
+    EXPECT_EQ(firstLine(a, "3\n"), "3") << "another file was opened";
+    file.dropHeldFile();
+    EXPECT_EQ(firstLine(a, "4\n"), "4") << "dropped";
+    ReplacedFile output;
+    ASSERT_TRUE(output.prepare(dir.file("out.txt")).ok());
+    ASSERT_TRUE(file.openForWriting(output).ok());
+    EXPECT_TRUE(file.close().ok());
+    EXPECT_EQ(firstLine(a, "5\n"), "5") << "a file was written";
 }
 
 } // namespace

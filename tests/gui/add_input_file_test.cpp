@@ -98,21 +98,3 @@ TEST_F(Form1Fixture, TenthAdditionDisablesOpenAtOnceEvenWhenCancelled) {
     form->Command3->click();
     EXPECT_TRUE(form->Command2->isEnabled());
 }
-
-TEST_F(Form1Fixture, ClicksDuringACommandAreIgnoredButExitEndsAtOnce) {
-    add(writeFile("a.txt", kFourRows));
-    add(writeFile("b.txt", kFourRows));
-    form->setChooser([&]() -> std::optional<std::string> {
-        EXPECT_TRUE(form->commandRunning());
-        form->Command3->click(); // "Clear" would reset the slots under the running command
-        form->Command1->click();
-        form->Command2->click();
-        EXPECT_EQ(form->session().fileCount(), 3);
-        EXPECT_EQ(form->session().curves[0].fileName, path("a.txt"));
-        form->Command4->click();
-        return path("a.txt");
-    });
-    form->Command2->click();
-    EXPECT_EQ(std::tuple(programEnds, endedDuringCommand, form->commandRunning()),
-              std::tuple(1, true, false));
-}

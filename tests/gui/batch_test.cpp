@@ -33,7 +33,23 @@ class BatchTest : public Form1Fixture {
     std::string a, b, c;
 };
 
-TEST_F(BatchTest, WritesTheWindowsFileByteForByteWithStickyOptions) {
+// At the start settings, then with options that stick until given again.
+TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
+    add(a);
+    add(b);
+    form->Command1->click(); // writes to the derived name a.mrg
+    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    const QByteArray atStart = readAll(path("a.mrg"));
+    QFile::remove(QString::fromStdString(path("a.mrg")));
+
+    Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b)});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(path("a.mrg")), atStart);
+    EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
+
+    form->Command3->click();
     // The window: a and b with weight 2 and y coefficient 3, c in its own layout, weight 1.
     form->Text7->setText("3");
     form->Text8[1]->setText("2");
@@ -52,34 +68,17 @@ TEST_F(BatchTest, WritesTheWindowsFileByteForByteWithStickyOptions) {
     // The default format named as such, switched to a decimal comma and back: read as the
     // window reads; c's x column by its name.
     // clang-format off
-    Result r = runBatch({"--y-coefficient", "3", "--weight", "2", "--separator", "comma",
-                         QString::fromStdString(a), QString::fromStdString(b),
-                         "--decimal-comma", "--decimal-point", "--x-name", "x", "--y-column=2",
-                         "--skip-lines", "1", "--weight", "1.0", QString::fromStdString(c),
-                         "--divisions", "37", "--output", QString::fromStdString(path("batch.mrg"))});
+    r = runBatch({"--y-coefficient", "3", "--weight", "2", "--separator", "comma",
+                  QString::fromStdString(a), QString::fromStdString(b),
+                  "--decimal-comma", "--decimal-point", "--x-name", "x", "--y-column=2",
+                  "--skip-lines", "1", "--weight", "1.0", QString::fromStdString(c),
+                  "--divisions", "37", "--output", QString::fromStdString(path("batch.mrg"))});
     // clang-format on
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_TRUE(r.err.isEmpty());
-    QByteArray window = readAll(path("window.mrg"));
+    EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty());
+    const QByteArray window = readAll(path("window.mrg"));
     EXPECT_EQ(readAll(path("batch.mrg")), window);
     EXPECT_EQ(window.count("\r\n"), 39);
-}
-
-TEST_F(BatchTest, DefaultsMatchTheWindowsStartSettingsAndOutputName) {
-    add(a);
-    add(b);
-    form->Command1->click(); // writes to the derived name a.mrg
-    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-    QByteArray window = readAll(path("a.mrg"));
-    QFile::remove(QString::fromStdString(path("a.mrg")));
-
-    Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b)});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(path("a.mrg")), window);
-    EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
 }
 
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
@@ -484,11 +483,17 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
         const char *band;
         QStringList more;
         double halfWidth;
-    } cases[] = {{"sd", {}, 5.2915026},
-                 {"se", {}, 3.0550505},
-                 {"none", {}, 0},
-                 {"ci", {}, 13.1448212}, // 0.95 without --confidence, and without a table
-                 {"ci", {"--confidence", "0.99", "--statistics", table}, 30.3208968}};
+        // Down the frame's height from its top edge: the mean 9 and the band's upper and lower
+        // edges. For sd the data span y 4 - 5.29 to 20, 21.29 high, and 5 % more on each side,
+        // 23.42: 9 lies 20 + 1.06 - 9 = 12.06 below the top, at 0.515.
+        double meanAt, bandFrom, bandTo;
+    } cases[] = {
+        {"sd", {}, 5.2915026, 0.5151, 0.2892, 0.7411},
+        {"se", {}, 3.0550505, 0.5455, 0.4066, 0.6843},
+        {"none", {}, 0, 0.5455, 0.5455, 0.5455},
+        // 0.95 without --confidence, and without a table
+        {"ci", {}, 13.1448212, 0.5, 0.1707, 0.8293},
+        {"ci", {"--confidence", "0.99", "--statistics", table}, 30.3208968, 0.5, 0.1098, 0.8902}};
     const QString png = QString::fromStdString(path("paper.png"));
     for (const auto &band : cases) {
         SCOPED_TRACE(band.band + band.more.join(' ').toStdString());
@@ -504,13 +509,7 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
         const QPoint centre(image.width() / 2, image.height() / 2);
         const int left = walk(centre, {-1, 0}).x(), right = walk(centre, {1, 0}).x();
         const int top = walk(centre, {0, -1}).y(), bottom = walk(centre, {0, 1}).y();
-        // The lowest and highest y drawn: the lines' or the band's.
-        const double yLow = std::min(0.0, 4 - band.halfWidth);
-        const double yHigh = std::max(20.0, 14 + band.halfWidth);
-        const double margin = (yHigh - yLow) / 20;
-        auto row = [&](double y) {
-            return top + (yHigh + margin - y) / (yHigh - yLow + 2 * margin) * (bottom - top);
-        };
+        auto row = [&](double fraction) { return top + fraction * (bottom - top); };
         const int column = qRound(left + 5.5 / 11 * (right - left)); // x 5: the mean is 9
         double red = 0, redRows = 0, pink = 0, pinkRows = 0;
         for (int y = top; y <= bottom; ++y) {
@@ -520,11 +519,11 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
             if (p.red() == 255 && std::abs(p.green() - 205) <= 2 && p.green() == p.blue())
                 pink += 1, pinkRows += y; // the band over white
         }
-        EXPECT_NEAR(redRows / red, row(9), 2.0);
+        EXPECT_NEAR(redRows / red, row(band.meanAt), 2.0);
         // The red mean and the grey lines through the band hide a few of its rows.
-        EXPECT_NEAR(pink, row(9 - band.halfWidth) - row(9 + band.halfWidth), 20);
+        EXPECT_NEAR(pink, row(band.bandTo) - row(band.bandFrom), 20);
         if (pink > 0) {
-            EXPECT_NEAR(pinkRows / pink, row(9), 6.0);
+            EXPECT_NEAR(pinkRows / pink, row(band.meanAt), 6.0);
         }
         if (band.more.contains(table)) { // the table holds the band's interval at x 5
             const QList<QByteArray> fields = readAll(path("s.csv")).split('\n')[51].split(',');

@@ -32,35 +32,29 @@ bool colourNear(const QImage &image, QPointF at, const QColor &colour, int radiu
 
 } // namespace
 
-TEST(PlotFrame, DegenerateFramesAreWidenedAroundTheirValue) {
-    struct Case {
-        const char *what;
-        float xMin, xMax, yMin, yMax;
-    } cases[] = {
-        {"all x 0", 0, 0, -1, 2},
-        {"all x equal and negative", -3, -3, -1, 2},
-        {"all y equal", 1, 2, 5, 5},
-        {"all y 0", 1, 2, 0, 0},
-        {"a single point at the origin", 0, 0, 0, 0},
+// Where the smallest x and y fall on the window's 325 x 213 drawing area, by hand: the range
+// times 1.05 (the left edge 0 for a positive minimum), data y upwards, and a frame of no width
+// or height widened by 5 % of its value on each side, or by 1 around 0.
+TEST(PlotFrame, MapsTheRangeAndWidensDegenerateFramesAroundTheirValue) {
+    // clang-format off
+    const struct { const char *what; float xMin, xMax, yMin, yMax; double pixelX, pixelY; }
+        cases[] = {
+        {"x 2 to 10, y -1 to 4: frame x 0 to 10.5, y 4.2 down to -1.05", 2, 10, -1, 4,
+         2 * 325 / 10.5, 5.2 * 213 / 5.25},
+        {"x 0 to 0: frame x -1 to 1", 0, 0, -1, 2, 162.5, 3.1 * 213 / 3.15},
+        {"x -3 to -3: frame x -3.3075 to -2.9925", -3, -3, -1, 2, 0.3075 * 325 / 0.315,
+         3.1 * 213 / 3.15},
+        {"y 5 to 5: frame y 5.5125 down to 4.9875", 1, 2, 5, 5, 325 / 2.1, 0.5125 * 213 / 0.525},
+        {"y 0 to 0: frame y 1 down to -1", 1, 2, 0, 0, 325 / 2.1, 106.5},
+        {"a single point at the origin", 0, 0, 0, 0, 162.5, 106.5},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        PlotFrame f = drawableFrame(frameFromPlotRange(c.xMin, c.xMax, c.yMin, c.yMax));
-        EXPECT_LT(f.left, f.right);
-        EXPECT_LT(f.top, f.bottom);
-        // Every data point stays inside the widened frame.
-        for (float x : {c.xMin, c.xMax})
-            for (float y : {c.yMin, c.yMax}) {
-                EXPECT_TRUE(f.left <= x && x <= f.right) << x;
-                EXPECT_TRUE(f.top <= -y && -y <= f.bottom) << y;
-            }
-        PixelMap map(f, 325, 213);
-        EXPECT_TRUE(std::isfinite(map.toPixelX(c.xMin)) && std::isfinite(map.toPixelY(-c.yMin)));
+    // clang-format on
+    for (const auto &c : cases) {
+        const PixelMap map(drawableFrame(frameFromPlotRange(c.xMin, c.xMax, c.yMin, c.yMax)), 325,
+                           213);
+        EXPECT_NEAR(map.toPixelX(c.xMin), c.pixelX, 1e-9) << c.what;
+        EXPECT_NEAR(map.toPixelY(-c.yMin), c.pixelY, 1e-9) << c.what;
     }
-    // A frame that is fine stays exactly as it is.
-    const PlotFrame fine{0, -4.2, 10.5, 1.05}, kept = drawableFrame(fine);
-    EXPECT_EQ(std::tuple(kept.left, kept.top, kept.right, kept.bottom),
-              std::tuple(fine.left, fine.top, fine.right, fine.bottom));
     // Non-finite extents give a usable frame.
     const float inf = std::numeric_limits<float>::infinity();
     PlotFrame wild = drawableFrame(frameFromPlotRange(-inf, inf, 0, 1));
@@ -100,22 +94,23 @@ TEST_F(RedrawTest, DrawsAxesAndEveryCurveInTheFrameOfThePlotRange) {
     add(a);
     add(b);
     ASSERT_TRUE(messages.empty());
-    const PanelCanvas &canvas = form->Picture1->canvas();
-    const QImage &image = canvas.image();
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(8, 0), kBlue));   // x axis at data y 0
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(0, -2), kBlue));  // y axis at the left edge
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(3, 1), kBlack));  // curve a at data y -1
-    EXPECT_TRUE(colourNear(image, canvas.toPixel(7, -4), kBlack)); // curve b at data y 4
+    // The frame runs from x 0 to 10.5 over 325 pixels and from y 4.2 down to -1.05 over 213.
+    const QImage &image = form->Picture1->canvas().image();
+    EXPECT_TRUE(colourNear(image, {8 * 325 / 10.5, 170.4}, kBlue));   // x axis at y 0
+    EXPECT_TRUE(colourNear(image, {0, 89.257}, kBlue));               // y axis at x 0, y 2
+    EXPECT_TRUE(colourNear(image, {3 * 325 / 10.5, 210.97}, kBlack)); // curve a at y -1
+    EXPECT_TRUE(colourNear(image, {7 * 325 / 10.5, 8.114}, kBlack));  // curve b at y 4
     // Not joined: nothing black halfway between the end of a and the start of b.
-    EXPECT_FALSE(colourNear(image, canvas.toPixel(5, -1.5), kBlack, 2));
+    EXPECT_FALSE(colourNear(image, {5 * 325 / 10.5, 109.54}, kBlack, 2));
 }
 
 TEST_F(RedrawTest, OneRowCurveIsASinglePointAndDegenerateFramesStillShowIt) {
     std::string one = writeCurve("one.txt", {{-3, 2}});
     add(one);
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-    const PanelCanvas &canvas = form->Picture1->canvas(); // x -3 to -3, y 2 to 2
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(-3, -2), kBlack));
+    // x -3.3075 to -2.9925 over 325 pixels, y 2.205 down to 1.995 over 213.
+    const PanelCanvas &canvas = form->Picture1->canvas();
+    EXPECT_TRUE(colourNear(canvas.image(), {317.26, 207.93}, kBlack));
     EXPECT_EQ(countColour(canvas.image(), kBlack), 1);
 }
 
@@ -130,7 +125,7 @@ TEST_F(RedrawTest, MeanCurveIsDrawnOnTopAndGoneAfterTheNextAddition) {
     form->Command1->click();
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     // The mean lies on the input curves: drawn last, red covers them.
-    EXPECT_TRUE(colourNear(canvas.image(), canvas.toPixel(5, -5), kRed));
+    EXPECT_TRUE(colourNear(canvas.image(), {5 * 325 / 10.5, 5.5 * 213 / 10.5}, kRed)); // (5, 5)
     EXPECT_LT(countColour(canvas.image(), kBlack), blackBefore / 4);
 
     std::string c = writeCurve("c.txt", {{0, 1}, {10, 11}});

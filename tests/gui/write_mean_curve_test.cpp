@@ -58,9 +58,9 @@ TEST_F(WriteMeanCurveTest, FailuresShowTheBoxDrawNothingAndLeaveTheSessionUsable
     EXPECT_EQ(std::tuple(status(), readAll(output).count("\r\n")), std::tuple("Finish", 1 + 101));
 }
 
-// Open, Write and Clear clicked at every yield of the command, among them the one after the
+// Open, Write and Clear clicked at every yield of "Write to File", among them the one after the
 // first input file: all are ignored, the session ends as the engine's own commands leave it, and
-// the output is theirs to the byte.
+// the output is theirs to the byte. Then the same in "Data File Open", with Exit.
 TEST_F(WriteMeanCurveTest, OpenWriteAndClearClickedDuringItsYieldsAreIgnored) {
     const QDir examples(QStringLiteral(MERGON_EXAMPLES));
     const QStringList runs = examples.entryList({"run*.txt"}, QDir::Files, QDir::Name);
@@ -99,4 +99,18 @@ TEST_F(WriteMeanCurveTest, OpenWriteAndClearClickedDuringItsYieldsAreIgnored) {
               std::tuple(0u, 0, QString("Finish")));
     EXPECT_TRUE(form->session() == engine);
     EXPECT_EQ(readAll(path("window.mrg")), readAll(path("engine.mrg")));
+
+    // During "Data File Open", in its chooser: the slot stays taken, and only Exit acts, at once.
+    const int files = form->session().fileCount();
+    form->setChooser([&]() -> std::optional<std::string> {
+        EXPECT_TRUE(form->commandRunning());
+        for (QPushButton *button : {form->Command3, form->Command1, form->Command2})
+            button->click();
+        EXPECT_EQ(form->session().fileCount(), files + 1);
+        form->Command4->click();
+        return engine.curves[0].fileName;
+    });
+    form->Command2->click();
+    EXPECT_EQ(std::tuple(programEnds, endedDuringCommand, form->commandRunning()),
+              std::tuple(1, true, false));
 }
