@@ -1,5 +1,6 @@
 #include "engine/input_files.h"
 
+#include "engine/header_names.h"
 #include "engine/messages.h"
 #include "engine/setting_value.h"
 

@@ -1,6 +1,8 @@
 #pragma once
 // Sequential text files through one handle: at most one file is open at any time.
 // Reading streams through a fixed buffer, so memory does not grow with the file or a line.
+// The class lives in three units: opening, buffering and whole lines (text_file.cpp), the field
+// tokenizer (text_fields.cpp) and writing (text_writer.cpp).
 
 #include "engine/reading_rules.h"
 #include "engine/replaced_file.h"
@@ -201,10 +203,5 @@ class TextFile {
     std::int64_t heldStart_ = 0;    // file offset of buffer_[0] (past a byte-order mark)
     std::size_t heldEnd_ = 0;       // bytes held
 };
-
-// The names on a header line, split like the data: at the rules' separator, where two in a row
-// hold an empty name, and at blanks and tabs, which also end a name. A name in double quotes
-// keeps its blanks and separators; quotes only group, they are not part of the name.
-std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules);
 
 } // namespace mergon

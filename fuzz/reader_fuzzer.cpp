@@ -8,6 +8,7 @@
 //
 // Input: 8 bytes of settings, then the file's bytes.
 
+#include "engine/header_names.h"
 #include "engine/plain_lines.h"
 #include "engine/reader.h"
 

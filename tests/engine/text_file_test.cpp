@@ -1,5 +1,7 @@
 #include "engine/text_file.h"
 
+#include "engine/header_names.h"
+
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
