@@ -116,8 +116,12 @@ Status columnsWithinFields(const Curve &c) {
 Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &rows,
                       const Limits &limits, bool columnsInFile) {
     FileMeasure measure;
-    Status status =
-        measureFile(file, c.fileName, c.skipLines, c.readingRules, measure, limits.maxCount);
+    // A file read whole is counted and read in one sweep where it can be.
+    const bool readInOne = file.readsWhole() && measureAndReadPlain(file, curveSettings(c), measure,
+                                                                    rows, limits.maxCount);
+    Status status = readInOne ? Status::success()
+                              : measureFile(file, c.fileName, c.skipLines, c.readingRules, measure,
+                                            limits.maxCount);
     if (measure.lineCount > 0)
         c.lineCount = measure.lineCount;
     if (!status.ok())
@@ -147,8 +151,16 @@ Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &ro
             c.fileXMin = x;
         return Status::success();
     };
-    // A fault in the file itself is named first; a column beyond its fields only after it.
-    status = readCurve(file, curveSettings(c), rows, widen, limits.maxCount);
+    if (readInOne) {
+        // The rows widen the ranges in order, as readCurve hands them over; at a failure the
+        // rows after it are not kept.
+        for (std::size_t i = 1; i < rows.size() && status.ok(); ++i)
+            if (status = widen(static_cast<int>(i), rows[i]); !status.ok())
+                rows.resize(i + 1);
+    } else {
+        // A fault in the file itself is named first; a column beyond its fields only after it.
+        status = readCurve(file, curveSettings(c), rows, widen, limits.maxCount);
+    }
     if (status.ok() && columnsInFile)
         status = columnsWithinFields(c);
     return status;

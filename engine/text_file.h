@@ -118,6 +118,16 @@ class TextFile {
         return lineEnds_ + commentLines_ + (atLineStart_ ? 0 : 1);
     }
 
+    // The file offset of the next byte to read.
+    std::int64_t readOffset() const { return bufferStart_ + static_cast<std::int64_t>(pos_); }
+    // The size of the file once its end is in the buffer (always, for a file read whole);
+    // -1 before.
+    std::int64_t wholeSize() const {
+        return file_ && eof_ ? bufferStart_ + static_cast<std::int64_t>(end_) : -1;
+    }
+    // Whether this handle reads files whole (Reading::Whole).
+    bool readsWhole() const { return whole_; }
+
     // Opens the new content of `output` for writing; messages name the output.
     Status openForWriting(ReplacedFile &output);
     // Writes `text` followed by CR LF.
