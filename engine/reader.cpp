@@ -1,13 +1,11 @@
 #include "engine/reader.h"
 
+#include "engine/mapped_pages.h"
+
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace mergon {
 
@@ -142,25 +140,6 @@ Field::Kind plainRow(const PlainNumber *fields, const CurveSettings &settings, R
     return kind;
 }
 
-// Maps in the pages of the room reserved past the rows at once. A first touch faults each page
-// on its own, and under a hypervisor each fault costs several times the page itself; this
-// way the kernel fills them in one call. Where that is not to be had, the faults stay.
-void mapInRoom(std::vector<Row> &rows) {
-#if defined(MADV_POPULATE_WRITE)
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pageSize <= 0 || (rows.capacity() - rows.size()) * sizeof(Row) < 16 * 4096)
-        return;
-    const auto page = static_cast<std::uintptr_t>(pageSize);
-    const auto from = reinterpret_cast<std::uintptr_t>(rows.data() + rows.size());
-    const auto to = reinterpret_cast<std::uintptr_t>(rows.data() + rows.capacity());
-    const std::uintptr_t begin = (from + page - 1) / page * page, end = to / page * page;
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    (void)rows;
-#endif
-}
-
 } // namespace
 
 Status measureFile(TextFile &file, const std::string &path, int skipLines, FileMeasure &out,
@@ -253,7 +232,7 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
             if (size > 0 && bytes > 0)
                 rows.reserve(
                     static_cast<std::size_t>((size - dataStart) / bytes * lines + lines + 2));
-            mapInRoom(rows);
+            mapInPages(rows.data() + rows.size(), (rows.capacity() - rows.size()) * sizeof(Row));
         }
         fields += count;
         const int perLine = cut.fieldsPerLine;

@@ -1,5 +1,6 @@
 #include "engine/text_file.h"
 
+#include "engine/mapped_pages.h"
 #include "engine/text_bytes.h"
 
 #include <algorithm>
@@ -124,8 +125,14 @@ void TextFile::readWholeFile(std::int64_t size) {
     // that meets its end needs no growth.
     const auto limit = static_cast<std::int64_t>(kWholeFileLimit);
     const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(size + 1, 1, limit));
-    if (buffer_.size() < wanted)
+    if (buffer_.size() < wanted) {
+        // Room for a little more, so that files of about the same size share it; mapped in
+        // before it is filled.
+        std::vector<char>().swap(buffer_);
+        buffer_.reserve(std::min(wanted + wanted / 8, kWholeFileLimit));
+        mapInPages(buffer_.data(), buffer_.capacity());
         buffer_.resize(wanted);
+    }
     for (;;) {
         if (end_ == buffer_.size()) {
             if (buffer_.size() >= kWholeFileLimit)
