@@ -143,7 +143,7 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     }
     if (p == end && !eof_)
         return false;
-    pos_ += p - begin;
+    pos_ += static_cast<std::size_t>(p - begin);
     if (!complete || !endsItem(p < end ? static_cast<unsigned char>(*p) : -1)) {
         skipToSeparatorOrLineEnd();
         field.kind = Field::Kind::NonNumeric;

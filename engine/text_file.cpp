@@ -195,13 +195,14 @@ Status TextFile::scanLine(std::string *line) {
         const char *begin = buffer_.data() + pos_;
         const std::size_t available = end_ - pos_;
         const void *lf = std::memchr(begin, '\n', available);
-        const std::size_t limit = lf ? static_cast<const char *>(lf) - begin : available;
+        const std::size_t limit =
+            lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - begin) : available;
         const void *cr = std::memchr(begin, '\r', limit);
         const char *stop = static_cast<const char *>(cr ? cr : lf);
         if (stop) {
             if (line)
                 line->append(begin, stop);
-            pos_ += stop - begin;
+            pos_ += static_cast<std::size_t>(stop - begin);
             consumeLineEnd(*stop);
             return readStatus();
         }
@@ -276,7 +277,7 @@ void TextFile::skipToSeparatorOrLineEnd() {
         const char *stop = std::find_if(begin, end, [separator](char ch) {
             return ch == separator || ch == '\r' || ch == '\n';
         });
-        pos_ += stop - begin;
+        pos_ += static_cast<std::size_t>(stop - begin);
         if (stop != end || !fillMore())
             return;
     }
