@@ -213,7 +213,9 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
         return false;
     };
     file.setRules(settings.rules);
-    if (!settings.rules.isDefault() || !file.openForReading(settings.path).ok() ||
+    // One pass: through the fixed buffer. Two passes, when they are needed, read it whole.
+    if (!settings.rules.isDefault() ||
+        !file.openForReading(settings.path, TextFile::Reading::Streamed).ok() ||
         !skipHeader(file, settings.skipLines).ok())
         return giveUp();
 
@@ -228,7 +230,7 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
             cut.fieldsPerLine = static_cast<int>(roundedQuotient(count, lines));
             // Room for as many rows as the rest of the file holds at the first lines' length.
             const std::int64_t bytes = file.readOffset() - dataStart;
-            const std::int64_t size = file.wholeSize();
+            const std::int64_t size = file.sizeAtOpen();
             if (size > 0 && bytes > 0)
                 rows.reserve(
                     static_cast<std::size_t>((size - dataStart) / bytes * lines + lines + 2));

@@ -48,9 +48,9 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 // Both passes in one sweep, for a handle that reads whole files (mergon-batch): the counting
 // and the reading as measureFile and then readCurve (without onRow) would do them, when every
 // data line is a plain line (see plain_lines.h) and the rows fall on the lines as the first
-// lines' numbers say. Returns false for any other file, after a failure or beyond maxCount;
-// the two passes then read it (from the bytes held), with the same result and failure. The
-// file is closed on return.
+// lines' numbers say. The sweep streams the file through the handle's fixed buffer. Returns
+// false for any other file, after a failure or beyond maxCount; the two passes then read it,
+// with the same result and failure. The file is closed on return.
 bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeasure &out,
                          std::vector<Row> &rows, int32_t maxCount = kMaxCount);
 

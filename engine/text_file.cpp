@@ -76,7 +76,7 @@ TextFile::TextFile(std::size_t bufferSize) : buffer_(std::max<std::size_t>(buffe
 
 TextFile::TextFile(Reading reading) : TextFile() { whole_ = reading == Reading::Whole; }
 
-Status TextFile::openForReading(const std::string &path) {
+Status TextFile::openForReading(const std::string &path, Reading reading) {
     if (reopenHeldFile(path))
         return Status::success();
     closeAll();
@@ -107,13 +107,14 @@ Status TextFile::openForReading(const std::string &path) {
     std::setvbuf(file, nullptr, _IONBF, 0);
     file_ = file;
     path_ = path;
+    openedSize_ = info.st_size;
     unsigned char mark[3] = {};
     const std::size_t n = std::fread(mark, 1, 3, file_);
     if (n == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF)
         bufferStart_ = 3; // the stream is already past the mark
     else
         reposition(0);
-    if (whole_)
+    if (reading == Reading::Whole)
         readWholeFile(info.st_size);
     return readStatus();
 }
@@ -164,6 +165,7 @@ bool TextFile::reopenHeldFile(const std::string &path) {
     bufferStart_ = heldStart_;
     end_ = heldEnd_;
     eof_ = true;
+    openedSize_ = bufferStart_ + static_cast<std::int64_t>(end_);
     return true;
 }
 

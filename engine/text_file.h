@@ -70,7 +70,14 @@ class TextFile {
     // for a missing file, kPermissionDenied for one that may not be read, and kFileFailed for a
     // folder, FIFO, device or any other failure; such a file is never opened, so no FIFO
     // blocks. A UTF-8 byte-order mark at the start of the file is skipped.
-    Status openForReading(const std::string &path);
+    Status openForReading(const std::string &path) {
+        return openForReading(path, whole_ ? Reading::Whole : Reading::Streamed);
+    }
+    // The same, read as `reading` says whatever the handle's way: a file read in one pass needs
+    // no more than the fixed buffer, which stays in the cache, even on a handle that otherwise
+    // reads whole files for their second pass. Bytes held from the same path are taken all
+    // the same.
+    Status openForReading(const std::string &path, Reading reading);
     // Reads one whole line and discards it (CR LF, LF or CR end it). Fails with kPastEnd at
     // the end of the file.
     Status skipLine();
@@ -120,11 +127,8 @@ class TextFile {
 
     // The file offset of the next byte to read.
     std::int64_t readOffset() const { return bufferStart_ + static_cast<std::int64_t>(pos_); }
-    // The size of the file once its end is in the buffer (always, for a file read whole);
-    // -1 before.
-    std::int64_t wholeSize() const {
-        return file_ && eof_ ? bufferStart_ + static_cast<std::int64_t>(end_) : -1;
-    }
+    // The size of the file as it was opened (a hint: the file may change); -1 when none is.
+    std::int64_t sizeAtOpen() const { return file_ ? openedSize_ : -1; }
     // Whether this handle reads files whole (Reading::Whole).
     bool readsWhole() const { return whole_; }
 
@@ -207,6 +211,7 @@ class TextFile {
     ReadingRules rules_;      // kept across files: see setRules
     int readErrno_ = 0;       // set by a failed read or seek
 
+    std::int64_t openedSize_ = -1;  // see sizeAtOpen
     bool whole_ = false;            // Reading::Whole
     std::FILE *heldFile_ = nullptr; // the file whose bytes the buffer holds whole, kept open
     std::string heldPath_;          // its path
