@@ -20,9 +20,13 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace mergon;
 
@@ -602,14 +606,26 @@ Picture picture(const Options &o, const Session &s, TextFile &file, const RowsBy
 }
 
 // The same file may be named twice on purpose (to weigh it twice), but more often by mistake.
+// Names are matched as namesSameFile matches two, each name looked up once: an existing file
+// by its device and inode, any other name by the path it resolves to (none when that fails).
 void warnAboutRepeatedInputs(const Options &o) {
-    for (size_t i = 1; i < o.files.size(); ++i)
-        for (size_t j = 0; j < i; ++j)
-            if (namesSameFile(o.files[i].path, o.files[j].path)) {
-                std::cerr << "mergon-batch: warning: " << o.files[i].path
-                          << " is named more than once; it counts each time\n";
-                break;
-            }
+    namespace fs = std::filesystem;
+    std::set<std::pair<dev_t, ino_t>> files;
+    std::set<fs::path> paths;
+    for (const InputFile &input : o.files) {
+        struct stat info {};
+        bool repeated = false;
+        if (::stat(input.path.c_str(), &info) == 0) {
+            repeated = !files.emplace(info.st_dev, info.st_ino).second;
+        } else {
+            std::error_code error;
+            fs::path path = fs::weakly_canonical(fs::absolute(input.path, error), error);
+            repeated = !error && !paths.insert(std::move(path)).second;
+        }
+        if (repeated)
+            std::cerr << "mergon-batch: warning: " << input.path
+                      << " is named more than once; it counts each time\n";
+    }
 }
 
 // Checks that the picture goes to a file of its own and makes its new file in `outputs`, before

@@ -1,5 +1,6 @@
 #include "engine/input_files.h"
 
+#include "engine/header_names.h"
 #include "engine/messages.h"
 #include "engine/setting_value.h"
 
@@ -115,22 +116,23 @@ Status columnsWithinFields(const Curve &c) {
 Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &rows,
                       const Limits &limits, bool columnsInFile) {
     FileMeasure measure;
-    Status status =
-        measureFile(file, c.fileName, c.skipLines, c.readingRules, measure, limits.maxCount);
+    // A file read whole is counted and read in one sweep where it can be.
+    const bool readInOne = file.readsWhole() && measureAndReadPlain(file, curveSettings(c), measure,
+                                                                    rows, limits.maxCount);
+    Status status = readInOne ? Status::success()
+                              : measureFile(file, c.fileName, c.skipLines, c.readingRules, measure,
+                                            limits.maxCount);
     if (measure.lineCount > 0)
         c.lineCount = measure.lineCount;
     if (!status.ok())
         return status;
     c.fieldsPerLine = measure.fieldsPerLine;
 
-    const auto widen = [&s, &c](int i, const Row &row) {
-        // The ranges are floats: a value beyond their range fails before it widens any.
+    // Widens the ranges by a row; a value beyond their range (they are floats) widens none.
+    const auto widenBy = [&s, &c](const Row &row) {
         const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
         if (!std::isfinite(x) || !std::isfinite(y))
-            return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " + c.fileName +
-                                                  " holds a value beyond the float range")
-                .withDetail("row " + std::to_string(i) +
-                            " holds a value beyond the range of single precision");
+            return false;
         // Each comparison is made on the double; what is stored is rounded to float.
         if (s.plotXMax <= row.x)
             s.plotXMax = x;
@@ -144,10 +146,32 @@ Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &ro
             c.fileXMax = x;
         if (c.fileXMin >= row.x)
             c.fileXMin = x;
-        return Status::success();
+        return true;
     };
-    // A fault in the file itself is named first; a column beyond its fields only after it.
-    status = readCurve(file, curveSettings(c), rows, widen, limits.maxCount);
+    const auto beyondFloat = [&c](int i) {
+        return Status::failure(kTooLarge, "Row " + std::to_string(i) + " of " + c.fileName +
+                                              " holds a value beyond the float range")
+            .withDetail("row " + std::to_string(i) +
+                        " holds a value beyond the range of single precision");
+    };
+    if (readInOne) {
+        // The rows widen the ranges in order, as readCurve hands them over; at a failure the
+        // rows after it are not kept.
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            if (!widenBy(rows[i])) {
+                rows.resize(i + 1);
+                status = beyondFloat(static_cast<int>(i));
+                break;
+            }
+    } else {
+        // A fault in the file itself is named first; a column beyond its fields only after it.
+        status = readCurve(
+            file, curveSettings(c), rows,
+            [&](int i, const Row &row) {
+                return widenBy(row) ? Status::success() : beyondFloat(i);
+            },
+            limits.maxCount);
+    }
     if (status.ok() && columnsInFile)
         status = columnsWithinFields(c);
     return status;

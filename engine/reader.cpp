@@ -1,5 +1,7 @@
 #include "engine/reader.h"
 
+#include "engine/mapped_pages.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -200,6 +202,67 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
                    const ReadingRules &rules, FileMeasure &out, int32_t maxCount) {
     file.setRules(rules);
     return measureFile(file, path, skipLines, out, maxCount);
+}
+
+bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeasure &out,
+                         std::vector<Row> &rows, int32_t maxCount) {
+    out = FileMeasure{};
+    rows.assign(1, Row{});
+    const auto giveUp = [&] {
+        file.closeAll();
+        return false;
+    };
+    file.setRules(settings.rules);
+    // One pass: through the fixed buffer. Two passes, when they are needed, read it whole.
+    if (!settings.rules.isDefault() ||
+        !file.openForReading(settings.path, TextFile::Reading::Streamed).ok() ||
+        !skipHeader(file, settings.skipLines).ok())
+        return giveUp();
+
+    const std::int64_t firstLineEnd = file.lineEndsRead();
+    const std::int64_t dataStart = file.readOffset();
+    CurveSettings cut = settings; // fieldsPerLine as the first lines give it
+    std::vector<PlainNumber> plain(kPlainRoom);
+    std::int64_t fields = 0;
+    for (int count; (count = file.readPlainNumbers(plain)) > 0;) {
+        if (fields == 0) {
+            const std::int64_t lines = file.lineEndsRead() - firstLineEnd;
+            cut.fieldsPerLine = static_cast<int>(roundedQuotient(count, lines));
+            // Room for as many rows as the rest of the file holds at the first lines' length.
+            const std::int64_t bytes = file.readOffset() - dataStart;
+            const std::int64_t size = file.sizeAtOpen();
+            if (size > 0 && bytes > 0)
+                rows.reserve(
+                    static_cast<std::size_t>((size - dataStart) / bytes * lines + lines + 2));
+            mapInPages(rows.data() + rows.size(), (rows.capacity() - rows.size()) * sizeof(Row));
+        }
+        fields += count;
+        const int perLine = cut.fieldsPerLine;
+        // A row cut by the end of the numbers at hand is left to the two passes.
+        if (perLine <= 0 || count % perLine != 0)
+            return giveUp();
+        for (int k = 0; k < count; k += perLine) {
+            Row row;
+            int bad = 0;
+            plainRow(plain.data() + k, cut, row, bad);
+            if (bad != 0)
+                return giveUp();
+            rows.push_back(row);
+        }
+    }
+    const std::int64_t lines = file.lineEndsRead() - firstLineEnd;
+    if (lines <= 0 || lines > maxCount || !file.atEnd() || !file.close().ok())
+        return giveUp();
+    // The rows readCurve cuts at these counts: the first `lines` rows of fieldsPerLine numbers.
+    const std::int64_t perLine = roundedQuotient(fields, lines);
+    if (perLine != cut.fieldsPerLine || perLine > maxCount ||
+        static_cast<std::int64_t>(rows.size()) - 1 < lines)
+        return giveUp();
+    rows.resize(static_cast<std::size_t>(lines) + 1);
+    out.lineCount = static_cast<int32_t>(lines);
+    out.fieldsPerLine = static_cast<int32_t>(perLine);
+    out.fieldCount = fields;
+    return true;
 }
 
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,

@@ -45,6 +45,15 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 // x = field * xCoefficient, y = (field * yCoefficient) * yWeight, in double precision.
 // The file is closed on return. Counts above maxCount fail with kTooLarge. A failure's
 // detail says where in the file it lies.
+// Both passes in one sweep, for a handle that reads whole files (mergon-batch): the counting
+// and the reading as measureFile and then readCurve (without onRow) would do them, when every
+// data line is a plain line (see plain_lines.h) and the rows fall on the lines as the first
+// lines' numbers say. The sweep streams the file through the handle's fixed buffer. Returns
+// false for any other file, after a failure or beyond maxCount; the two passes then read it,
+// with the same result and failure. The file is closed on return.
+bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeasure &out,
+                         std::vector<Row> &rows, int32_t maxCount = kMaxCount);
+
 using RowCallback = std::function<Status(int index, const Row &row)>;
 Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
                  const RowCallback &onRow = {}, int32_t maxCount = kMaxCount);

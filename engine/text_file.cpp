@@ -1,11 +1,10 @@
 #include "engine/text_file.h"
 
-#include "engine/number_scan.h"
-#include "engine/plain_lines.h"
+#include "engine/mapped_pages.h"
+#include "engine/text_bytes.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -17,41 +16,12 @@ namespace mergon {
 
 namespace {
 
-bool isBlank(int c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
-
 int seekTo(std::FILE *file, std::int64_t offset) {
 #ifdef _WIN32
     return _fseeki64(file, offset, SEEK_SET);
 #else
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
 #endif
-}
-
-// NA, NaN and N/A, in any letter case: how spreadsheets and statistics packages write a value
-// that is not there.
-bool isMissingMarker(const char *text, std::size_t size) {
-    const auto lower = [&](std::size_t i) {
-        const char c = text[i];
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (size < 2 || size > 3 || lower(0) != 'n')
-        return false;
-    if (size == 2)
-        return lower(1) == 'a';
-    return (lower(1) == 'a' && lower(2) == 'n') || (lower(1) == '/' && lower(2) == 'a');
-}
-
-Field::Kind fieldKind(NumberError error) {
-    switch (error) {
-    case NumberError::None:
-        return Field::Kind::Number;
-    case NumberError::OutOfRange:
-        return Field::Kind::TooLarge;
-    case NumberError::NotANumber:
-        break;
-    }
-    return Field::Kind::NonNumeric;
 }
 
 // The system's reason for an error, as the end of a sentence.
@@ -106,7 +76,7 @@ TextFile::TextFile(std::size_t bufferSize) : buffer_(std::max<std::size_t>(buffe
 
 TextFile::TextFile(Reading reading) : TextFile() { whole_ = reading == Reading::Whole; }
 
-Status TextFile::openForReading(const std::string &path) {
+Status TextFile::openForReading(const std::string &path, Reading reading) {
     if (reopenHeldFile(path))
         return Status::success();
     closeAll();
@@ -137,13 +107,14 @@ Status TextFile::openForReading(const std::string &path) {
     std::setvbuf(file, nullptr, _IONBF, 0);
     file_ = file;
     path_ = path;
+    openedSize_ = info.st_size;
     unsigned char mark[3] = {};
     const std::size_t n = std::fread(mark, 1, 3, file_);
     if (n == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF)
         bufferStart_ = 3; // the stream is already past the mark
     else
         reposition(0);
-    if (whole_)
+    if (reading == Reading::Whole)
         readWholeFile(info.st_size);
     return readStatus();
 }
@@ -155,8 +126,14 @@ void TextFile::readWholeFile(std::int64_t size) {
     // that meets its end needs no growth.
     const auto limit = static_cast<std::int64_t>(kWholeFileLimit);
     const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(size + 1, 1, limit));
-    if (buffer_.size() < wanted)
+    if (buffer_.size() < wanted) {
+        // Room for a little more, so that files of about the same size share it; mapped in
+        // before it is filled.
+        std::vector<char>().swap(buffer_);
+        buffer_.reserve(std::min(wanted + wanted / 8, kWholeFileLimit));
+        mapInPages(buffer_.data(), buffer_.capacity());
         buffer_.resize(wanted);
+    }
     for (;;) {
         if (end_ == buffer_.size()) {
             if (buffer_.size() >= kWholeFileLimit)
@@ -188,6 +165,7 @@ bool TextFile::reopenHeldFile(const std::string &path) {
     bufferStart_ = heldStart_;
     end_ = heldEnd_;
     eof_ = true;
+    openedSize_ = bufferStart_ + static_cast<std::int64_t>(end_);
     return true;
 }
 
@@ -219,13 +197,14 @@ Status TextFile::scanLine(std::string *line) {
         const char *begin = buffer_.data() + pos_;
         const std::size_t available = end_ - pos_;
         const void *lf = std::memchr(begin, '\n', available);
-        const std::size_t limit = lf ? static_cast<const char *>(lf) - begin : available;
+        const std::size_t limit =
+            lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - begin) : available;
         const void *cr = std::memchr(begin, '\r', limit);
         const char *stop = static_cast<const char *>(cr ? cr : lf);
         if (stop) {
             if (line)
                 line->append(begin, stop);
-            pos_ += stop - begin;
+            pos_ += static_cast<std::size_t>(stop - begin);
             consumeLineEnd(*stop);
             return readStatus();
         }
@@ -236,301 +215,6 @@ Status TextFile::scanLine(std::string *line) {
             atLineStart_ = true;
             return readStatus();
         }
-    }
-}
-
-Status TextFile::readField(Field &field) { return readField(field, true); }
-
-Status TextFile::readField(Field &field, bool convert) {
-    field = Field{};
-    if (!file_ || writing_)
-        return notReading();
-    const bool afterSeparator = afterComma_;
-    if (!afterSeparator && atEnd())
-        return pastEnd();
-    afterComma_ = false;
-    int c = skipBlanks();
-    if (c == '#' && atLineStart_ && !afterSeparator) {
-        c = skipCommentLines(c);
-        if (c < 0)
-            return pastEnd();
-    }
-    field.line = lineEnds_ + commentLines_ + 1;
-    field.offset = bufferStart_ + static_cast<std::int64_t>(pos_);
-    if (c < 0 || isLineEnd(c)) { // a line with no item, or a separator right before the line end
-        if (afterSeparator)
-            field.kind = Field::Kind::Missing;
-        if (c >= 0)
-            consumeLineEnd(c);
-        return readStatus();
-    }
-    atLineStart_ = false;
-    if (c == rules_.separator) { // an empty item before a separator
-        field.kind = Field::Kind::Missing;
-        ++pos_;
-        afterComma_ = true;
-        return readStatus();
-    }
-
-    if (c == '"' || !scanItemInBuffer(field, convert))
-        scanItem(field, convert);
-
-    // After an item: blanks, then one separator or the line end.
-    c = skipBlanks();
-    if (c == rules_.separator) {
-        ++pos_;
-        afterComma_ = true;
-    } else if (isLineEnd(c)) {
-        consumeLineEnd(c);
-    }
-    return readStatus();
-}
-
-// Passes the comment lines from c, the '#' that starts the first: returns the first byte of
-// the line after them, past its leading blanks (-1 at the end of the file).
-int TextFile::skipCommentLines(int c) {
-    while (c == '#') {
-        skipToLineEnd();
-        c = peek();
-        if (c < 0)
-            return c;
-        consumeLineEnd(c, true);
-        c = skipBlanks();
-    }
-    return c;
-}
-
-// Scans an unquoted item that ends inside the buffer, in place. False, with nothing read,
-// when the item may go on after the buffer.
-bool TextFile::scanItemInBuffer(Field &field, bool convert) {
-    const char *begin = buffer_.data() + pos_;
-    const char *end = buffer_.data() + end_;
-    const char *p = begin;
-    if (*p == 'n' || *p == 'N') { // no number starts so: a missing value, or text
-        const char *stop = std::find_if(
-            p, end, [this](char ch) { return endsItem(static_cast<unsigned char>(ch)); });
-        if (stop == end && !eof_)
-            return false;
-        if (isMissingMarker(p, static_cast<std::size_t>(stop - p))) {
-            pos_ += static_cast<std::size_t>(stop - p);
-            field.kind = Field::Kind::Missing;
-            return true;
-        }
-    }
-    const auto digits = [&] {
-        const char *first = p;
-        while (p < end && isDigit(static_cast<unsigned char>(*p)))
-            ++p;
-        return p != first;
-    };
-    if (*p == '+' || *p == '-')
-        ++p;
-    bool complete = digits();
-    if (p < end && *p == rules_.decimalMark) {
-        ++p;
-        complete = digits() || complete;
-    }
-    bool exponentD = false;
-    if (complete && p < end && isExponentMark(static_cast<unsigned char>(*p))) {
-        exponentD = *p == 'd' || *p == 'D';
-        ++p;
-        if (p < end && (*p == '+' || *p == '-'))
-            ++p;
-        complete = digits();
-    }
-    if (p == end && !eof_)
-        return false;
-    pos_ += p - begin;
-    if (!complete || !endsItem(p < end ? static_cast<unsigned char>(*p) : -1)) {
-        skipToSeparatorOrLineEnd();
-        field.kind = Field::Kind::NonNumeric;
-        return true;
-    }
-    field.kind =
-        convert ? fieldKind(convertNumber(begin, p, exponentD, rules_.decimalMark, field.value))
-                : Field::Kind::Number;
-    return true;
-}
-
-Field::Kind PlainNumber::convert(double &value) const {
-    return fieldKind(convertNumber(begin, end, exponentD, value));
-}
-
-int TextFile::readPlainNumbers(std::vector<PlainNumber> &numbers) {
-    if (!plainLaneOpen())
-        return 0;
-    const int room = static_cast<int>(std::min<std::size_t>(numbers.size(), 1 << 30));
-    for (;;) {
-        const char *const data = buffer_.data();
-        const PlainLines taken =
-            takePlainLines(data + pos_, data + end_, !eof_, INT64_MAX, numbers.data(), room);
-        if (taken.lines > 0) {
-            pos_ = static_cast<std::size_t>(taken.end - data);
-            lineEnds_ += taken.lines;
-            return static_cast<int>(taken.fields);
-        }
-        // A line cut by the end of the buffer is read whole after a refill.
-        if (!taken.toEnd || !fillMore())
-            return 0;
-    }
-}
-
-std::int64_t TextFile::skipPlainLines(std::int64_t maxLines, std::int64_t &fields) {
-    fields = 0;
-    if (!plainLaneOpen())
-        return 0;
-    std::int64_t lines = 0;
-    for (;;) {
-        const char *const data = buffer_.data();
-        const PlainLines taken = takePlainLines(data + pos_, data + end_, !eof_, maxLines - lines);
-        pos_ = static_cast<std::size_t>(taken.end - data);
-        lines += taken.lines;
-        fields += taken.fields;
-        // A line cut by the end of the buffer goes on after a refill.
-        if (!taken.toEnd || lines >= maxLines || !fillMore())
-            break;
-    }
-    lineEnds_ += lines;
-    return lines;
-}
-
-// Scans an item through refills, one byte at a time: quoted items, and items that cross the
-// end of the buffer.
-void TextFile::scanItem(Field &field, bool convert) {
-    NumberScan number(convert, rules_.decimalMark);
-    bool numeric = false;
-    // The first bytes of the item, enough to tell a missing-value marker.
-    char head[4] = {};
-    std::size_t headSize = 0;
-    const auto keep = [&](int ch) {
-        if (headSize < sizeof head)
-            head[headSize] = static_cast<char>(ch);
-        ++headSize;
-    };
-    int c = peek();
-    if (c == '"') {
-        ++pos_;
-        bool closed = false;
-        for (c = peek(); c >= 0 && !isLineEnd(c); c = peek()) {
-            ++pos_;
-            if (c == '"') {
-                closed = true;
-                break;
-            }
-            keep(c);
-            number.feed(c);
-        }
-        numeric = closed && number.complete();
-        if (closed && !endsItem(peek())) {
-            numeric = false;
-            skipToSeparatorOrLineEnd();
-        } else if (closed && isMissingMarker(head, headSize)) {
-            field.kind = Field::Kind::Missing;
-            return;
-        }
-    } else if (c == 'n' || c == 'N') { // no number starts so: a missing value, or text
-        while (!endsItem(c) && headSize <= sizeof head) {
-            keep(c);
-            ++pos_;
-            c = peek();
-        }
-        if (endsItem(c) && isMissingMarker(head, headSize)) {
-            field.kind = Field::Kind::Missing;
-            return;
-        }
-        skipToSeparatorOrLineEnd();
-    } else {
-        while (!endsItem(c) && number.feed(c)) {
-            ++pos_;
-            c = peek();
-        }
-        numeric = endsItem(c) && number.complete();
-        if (!numeric)
-            skipToSeparatorOrLineEnd();
-    }
-
-    if (!numeric)
-        field.kind = Field::Kind::NonNumeric;
-    else if (convert)
-        field.kind = fieldKind(number.convert(field.value));
-    else
-        field.kind = Field::Kind::Number;
-}
-
-// The first byte of data in [begin, end): not a blank, a line end or part of a comment line.
-// Returns `end` when there is none; the scan then goes on from where it stands.
-const char *TextFile::DataScan::findData(const char *begin, const char *end) {
-    for (const char *p = begin; p < end; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (isLineEnd(c)) {
-            inComment = false;
-            lineStart = true;
-        } else if (inComment || isBlank(c)) {
-            continue;
-        } else if (c == '#' && lineStart) {
-            inComment = true;
-        } else {
-            return p;
-        }
-    }
-    return end;
-}
-
-// A byte of data found from one place stays data from every earlier place, and a place from
-// which none follows has none after it either, so both are kept.
-bool TextFile::scanForEnd() {
-    if (!file_ || writing_ || readErrno_ != 0)
-        return true;
-    if (afterComma_)
-        return false;
-    const std::int64_t here = bufferStart_ + static_cast<std::int64_t>(pos_);
-    if (here <= knownNonBlank_)
-        return false;
-    if (blankFrom_ >= 0 && here >= blankFrom_)
-        return true;
-    DataScan scan{atLineStart_};
-    std::size_t i = pos_;
-    for (;;) {
-        const char *data = buffer_.data();
-        const char *stop = scan.findData(data + i, data + end_);
-        if (stop != data + end_) {
-            knownNonBlank_ = bufferStart_ + (stop - data);
-            return false;
-        }
-        i = end_;
-        // Nothing in the buffer from pos_ on is data: look further without consuming.
-        if (pos_ == 0 && end_ == buffer_.size())
-            return scanBeyondBuffer(here, scan);
-        const std::size_t scanned = i - pos_;
-        if (!fillMore()) {
-            if (readErrno_ == 0)
-                blankFrom_ = here;
-            return true;
-        }
-        i = pos_ + scanned;
-    }
-}
-
-// The run without data fills the whole buffer: read on to its end, then come back.
-bool TextFile::scanBeyondBuffer(std::int64_t from, DataScan scan) {
-    pos_ = end_;
-    for (;;) {
-        if (!fillMore()) {
-            if (readErrno_ != 0)
-                return true;
-            blankFrom_ = from;
-            reposition(from);
-            return true;
-        }
-        const char *begin = buffer_.data() + pos_;
-        const char *end = buffer_.data() + end_;
-        const char *stop = scan.findData(begin, end);
-        if (stop != end) {
-            knownNonBlank_ = bufferStart_ + (stop - buffer_.data());
-            reposition(from);
-            return readErrno_ != 0;
-        }
-        pos_ = end_;
     }
 }
 
@@ -595,7 +279,7 @@ void TextFile::skipToSeparatorOrLineEnd() {
         const char *stop = std::find_if(begin, end, [separator](char ch) {
             return ch == separator || ch == '\r' || ch == '\n';
         });
-        pos_ += stop - begin;
+        pos_ += static_cast<std::size_t>(stop - begin);
         if (stop != end || !fillMore())
             return;
     }
@@ -639,43 +323,6 @@ Status TextFile::notReading() const {
     return Status::failure(kPastEnd, "No file is open for reading");
 }
 
-Status TextFile::writeFailure(int error, const char *what) const {
-    return Status::failure(writeFailureCode(error), std::string("Cannot ") + what + " " + path_ +
-                                                        ": " + std::strerror(error));
-}
-
-Status TextFile::openForWriting(ReplacedFile &output) {
-    closeAll();
-    dropHeldFile();
-    path_ = output.path();
-    errno = 0;
-    std::FILE *file = output.openStream();
-    if (!file)
-        return writeFailure(errno != 0 ? errno : EIO, "create");
-    file_ = file;
-    writing_ = true;
-    return Status::success();
-}
-
-Status TextFile::writeLine(std::string_view text) {
-    if (!file_ || !writing_)
-        return Status::failure(kOutputFailed, "No file is open for writing");
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
-        std::fwrite("\r\n", 1, 2, file_) != 2)
-        return writeFailure(errno != 0 ? errno : EIO, "write");
-    return Status::success();
-}
-
-Status TextFile::writeText(std::string_view text) {
-    if (!file_ || !writing_)
-        return Status::failure(kOutputFailed, "No file is open for writing");
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-        return writeFailure(errno != 0 ? errno : EIO, "write");
-    return Status::success();
-}
-
 Status TextFile::close() {
     if (!file_)
         return Status::success();
@@ -710,38 +357,6 @@ void TextFile::closeAll() {
     atLineStart_ = true;
     afterComma_ = false;
     readErrno_ = 0;
-}
-
-std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules) {
-    std::vector<std::string> names;
-    std::size_t i = 0;
-    const auto skipLineBlanks = [&] {
-        while (i < line.size() && isBlank(static_cast<unsigned char>(line[i])))
-            ++i;
-    };
-    for (;;) {
-        skipLineBlanks();
-        std::string name;
-        while (i < line.size() && !isBlank(static_cast<unsigned char>(line[i])) &&
-               line[i] != rules.separator) {
-            if (line[i] != '"') {
-                name += line[i++];
-                continue;
-            }
-            // An unclosed quote runs to the line end, as in the data.
-            const std::size_t close = std::min(line.find('"', i + 1), line.size());
-            name.append(line.substr(i + 1, close - i - 1));
-            i = std::min(close + 1, line.size());
-        }
-        names.push_back(std::move(name));
-        // After a name: blanks, then one separator (a name follows it, if only an empty one)
-        // or the line end.
-        skipLineBlanks();
-        if (i == line.size())
-            return names;
-        if (line[i] == rules.separator)
-            ++i;
-    }
 }
 
 } // namespace mergon

@@ -1,6 +1,8 @@
 #pragma once
 // Sequential text files through one handle: at most one file is open at any time.
 // Reading streams through a fixed buffer, so memory does not grow with the file or a line.
+// The class lives in three units: opening, buffering and whole lines (text_file.cpp), the field
+// tokenizer (text_fields.cpp) and writing (text_writer.cpp).
 
 #include "engine/reading_rules.h"
 #include "engine/replaced_file.h"
@@ -68,7 +70,14 @@ class TextFile {
     // for a missing file, kPermissionDenied for one that may not be read, and kFileFailed for a
     // folder, FIFO, device or any other failure; such a file is never opened, so no FIFO
     // blocks. A UTF-8 byte-order mark at the start of the file is skipped.
-    Status openForReading(const std::string &path);
+    Status openForReading(const std::string &path) {
+        return openForReading(path, whole_ ? Reading::Whole : Reading::Streamed);
+    }
+    // The same, read as `reading` says whatever the handle's way: a file read in one pass needs
+    // no more than the fixed buffer, which stays in the cache, even on a handle that otherwise
+    // reads whole files for their second pass. Bytes held from the same path are taken all
+    // the same.
+    Status openForReading(const std::string &path, Reading reading);
     // Reads one whole line and discards it (CR LF, LF or CR end it). Fails with kPastEnd at
     // the end of the file.
     Status skipLine();
@@ -115,6 +124,13 @@ class TextFile {
     std::int64_t lineOfLastRead() const {
         return lineEnds_ + commentLines_ + (atLineStart_ ? 0 : 1);
     }
+
+    // The file offset of the next byte to read.
+    std::int64_t readOffset() const { return bufferStart_ + static_cast<std::int64_t>(pos_); }
+    // The size of the file as it was opened (a hint: the file may change); -1 when none is.
+    std::int64_t sizeAtOpen() const { return file_ ? openedSize_ : -1; }
+    // Whether this handle reads files whole (Reading::Whole).
+    bool readsWhole() const { return whole_; }
 
     // Opens the new content of `output` for writing; messages name the output.
     Status openForWriting(ReplacedFile &output);
@@ -195,16 +211,12 @@ class TextFile {
     ReadingRules rules_;      // kept across files: see setRules
     int readErrno_ = 0;       // set by a failed read or seek
 
+    std::int64_t openedSize_ = -1;  // see sizeAtOpen
     bool whole_ = false;            // Reading::Whole
     std::FILE *heldFile_ = nullptr; // the file whose bytes the buffer holds whole, kept open
     std::string heldPath_;          // its path
     std::int64_t heldStart_ = 0;    // file offset of buffer_[0] (past a byte-order mark)
     std::size_t heldEnd_ = 0;       // bytes held
 };
-
-// The names on a header line, split like the data: at the rules' separator, where two in a row
-// hold an empty name, and at blanks and tabs, which also end a name. A name in double quotes
-// keeps its blanks and separators; quotes only group, they are not part of the name.
-std::vector<std::string> headerNames(std::string_view line, const ReadingRules &rules);
 
 } // namespace mergon

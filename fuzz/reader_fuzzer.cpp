@@ -1,13 +1,14 @@
 // Fuzzes the counting passes and readCurve on arbitrary bytes with arbitrary settings, and
 // checks that every way of reading gives exactly what the field-by-field reading gives: the
-// normal read buffer, a tiny and a middling one, whole-file reading, and every lane of the
-// word scan beside the best one. Under other reading rules than the default, the file must
-// read exactly as the default rules read it with the punctuation exchanged (separator for
-// comma, decimal mark for point), which holds the field-by-field way of the other rules against
-// the default's fast lanes.
+// normal read buffer, a tiny and a middling one, whole-file reading, the one sweep that counts
+// and reads at once, and every lane of the word scan beside the best one. Under other reading
+// rules than the default, the file must read exactly as the default rules read it with the
+// punctuation exchanged (separator for comma, decimal mark for point), which holds the
+// field-by-field way of the other rules against the default's fast lanes.
 //
 // Input: 8 bytes of settings, then the file's bytes.
 
+#include "engine/header_names.h"
 #include "engine/plain_lines.h"
 #include "engine/reader.h"
 
@@ -356,6 +357,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (otherRules)
         sameFieldStreams({scratch.path, rules, tiny}, {exchanged.path, {}, normal});
 
+    // The one-sweep lane of whole files (and of any buffer, which it also reads right), where
+    // it takes the file: the counts of the counting pass, and below the rows of readCurve.
+    CurveSettings sweepSettings;
+    sweepSettings.path = scratch.path;
+    sweepSettings.skipLines = skip;
+    sweepSettings.xColumn = xColumn;
+    sweepSettings.yColumn = yColumn;
+    sweepSettings.xCoefficient = xCoefficient;
+    sweepSettings.yCoefficient = yCoefficient;
+    sweepSettings.yWeight = yWeight;
+    sweepSettings.rules = rules;
+    std::vector<CurveRead> swept;
+    for (const size_t bufferSize : {kWhole, tiny, middling}) {
+        TextFile &file = reader(bufferSize);
+        Measured m;
+        CurveRead c;
+        const bool taken = measureAndReadPlain(file, sweepSettings, m.m, c.rows);
+        CHECK(!file.isOpen());
+        if (!taken)
+            continue;
+        sameMeasures(one, m);
+        c.delivered = static_cast<int>(c.rows.size()) - 1;
+        swept.push_back(std::move(c));
+    }
+
     if (one.code != 0 && !ownCounts)
         return 0;
     CurveSettings settings;
@@ -374,6 +400,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sameCurves(curve, read(settings, tiny));
     sameCurves(curve, read(settings, middling));
     sameCurves(curve, read(settings, kWhole)); // from the bytes held since measuring
+    if (!ownCounts)
+        for (const CurveRead &c : swept)
+            sameCurves(curve, c);
     for (ScanLane lane : {ScanLane::Baseline, ScanLane::Bytewise, ScanLane::FieldByField}) {
         useScanLane(lane);
         sameCurves(curve, read(settings, normal));

@@ -1,6 +1,8 @@
 #include "engine/replaced_file.h"
 #include "engine/text_file.h"
 
+#include "engine/header_names.h"
+
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
