@@ -60,7 +60,10 @@ int createBeside(const std::string &target, mode_t mode, std::string &created) {
     std::mt19937 random(seed());
     std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
     const fs::path folder = folderOf(target);
-    const std::string stem = "." + fs::path(target).filename().string() + ".";
+    // Built by appending: GCC 12 warns falsely about "." + string (-Wrestrict).
+    std::string stem(1, '.');
+    stem += fs::path(target).filename().string();
+    stem += '.';
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = stem;
         for (int i = 0; i < 8; ++i)
