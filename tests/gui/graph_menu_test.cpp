@@ -10,7 +10,6 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -58,9 +57,7 @@ class GraphMenuTest : public Form1Fixture {
 
     void addExamples(std::initializer_list<const char *> names) {
         for (const char *name : names)
-            add(QDir(QStringLiteral(MERGON_EXAMPLES))
-                    .filePath(QString::fromUtf8(name))
-                    .toStdString());
+            add(example(name).toStdString());
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     }
     static QString example(const char *name) {
@@ -349,15 +346,8 @@ TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
         const QString command = QApplication::clipboard()->text();
         EXPECT_TRUE(command.startsWith("mergon-batch ")) << command.toStdString();
         EXPECT_EQ(command.contains("--range union"), cs.union_) << command.toStdString();
-        QProcess shell;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("PATH", QFileInfo(QStringLiteral(MERGON_BATCH)).absolutePath() + ':' +
-                                       environment.value("PATH"));
-        shell.setProcessEnvironment(environment);
-        shell.setWorkingDirectory(QDir::rootPath());
-        shell.start("/bin/sh", {"-c", command});
-        ASSERT_TRUE(shell.waitForFinished(60000));
-        EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+        const Result shell = runProgram({"-c", command}, QDir::rootPath(), "/bin/sh");
+        EXPECT_EQ(shell.exitCode, 0) << shell.err.toStdString();
         EXPECT_EQ(readAll(path("out 'put'.mrg")), window) << command.toStdString();
     }
 }
