@@ -25,12 +25,12 @@ class BatchTest : public Form1Fixture {
         Form1Fixture::SetUp();
         a = writeCurve("a.txt", {{0.1, 1}, {0.35, 2.5}, {0.7, 3}, {1.3, -0.25}});
         b = writeCurve("b.txt", {{0.2, 2}, {0.9, 1.75}, {0.5, 0.5}, {1.1, 4}});
-        c = writeFile("c.csv", "x,y\r\n0.0,1e-3\r\n0.4,2.5E+2\r\n1.2,-7\r\n");
     }
-    std::string a, b, c;
+    std::string a, b;
 };
 
-// At the start settings, then with options that stick until given again.
+// At the start settings, with the verbose report. Files with their own settings: the copied
+// batch command test.
 TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
     add(a);
     add(b);
@@ -45,37 +45,6 @@ TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
     EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
-
-    form->Command3->click();
-    // The window: a and b with weight 2 and y coefficient 3, c in its own layout, weight 1.
-    form->Text7->setText("3");
-    form->Text8[1]->setText("2");
-    form->Text8[2]->setText("2");
-    add(a);
-    add(b);
-    form->Text4->setText("1");
-    form->Text5->setText("2");
-    form->Text10->setText("1");
-    add(c);
-    form->Text3->setText("37");
-    form->Text2[0]->setText(QString::fromStdString(path("window.mrg")));
-    form->Command1->click();
-    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-
-    // The default format named as such, switched to a decimal comma and back: read as the
-    // window reads; c's x column by its name.
-    // clang-format off
-    r = runBatch({"--y-coefficient", "3", "--weight", "2", "--separator", "comma",
-                  QString::fromStdString(a), QString::fromStdString(b),
-                  "--decimal-comma", "--decimal-point", "--x-name", "x", "--y-column=2",
-                  "--skip-lines", "1", "--weight", "1.0", QString::fromStdString(c),
-                  "--divisions", "37", "--output", QString::fromStdString(path("batch.mrg"))});
-    // clang-format on
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty());
-    const QByteArray window = readAll(path("window.mrg"));
-    EXPECT_EQ(readAll(path("batch.mrg")), window);
-    EXPECT_EQ(window.count("\r\n"), 39);
 }
 
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
