@@ -83,6 +83,10 @@ inline Case withUsage(Case c, std::string usage) {
     c.usage = std::move(usage);
     return c;
 }
+inline Case withBatchOutcome(Case c, int code, std::string text) {
+    c.inBatch = {code, std::move(text)};
+    return c;
+}
 
 inline const std::string kEarlierOutput = "an earlier result\r\n";
 inline const std::string kEarlierTable = "number,x,mean\r\n1,2,3\r\n";
@@ -165,20 +169,11 @@ inline const std::vector<Case> &cases() {
         addition("header only", second(header), 62),
         addition("binary", second(binary), 62),
         addition("non-numeric x", second(header + "1 2 3 4 five 6\r\n"), 13),
-        [&] {
-            Case c = addition("32768 lines", second(manyLines), 6);
-            c.divisions = "1";
-            c.inBatch = {0, table + " 1             0             3 \r\n"
-                                    " 2             3             4.5 \r\n"};
-            return c;
-        }(),
-        [&] {
-            Case c{"40 files", forty, "out.mrg", "", "1", 11, 6, "{input}",
-                   "No more than 10 input files can be loaded. (6)"};
-            c.inBatch = {0, table + " 1             0             0 \r\n"
-                                    " 2             3             3 \r\n"};
-            return c;
-        }(),
+        withBatchOutcome({"32768 lines", {a, second(manyLines)}, "out.mrg", "", "1", 2, 6, "{input}", added(6)},
+                         0, table + " 1             0             3 \r\n 2             3             4.5 \r\n"),
+        withBatchOutcome({"40 files", forty, "out.mrg", "", "1", 11, 6, "{input}",
+                          "No more than 10 input files can be loaded. (6)"},
+                         0, table + " 1             0             0 \r\n 2             3             3 \r\n"),
         writing("one file, resampled", {a}, "out.mrg", "2", 0, "",
                 table + " 1             0             0 \r\n"
                         " 2             1.5           1.5 \r\n"
@@ -207,17 +202,9 @@ inline const std::vector<Case> &cases() {
                   divisionsUsage("abc")),
         withUsage(writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
                   divisionsUsage("-40000")),
-        [&] {
-            Case c = writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange);
-            c.inBatch = {0, ""};
-            return c;
-        }(),
-        [&] {
-            Case c = writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "",
-                             kDivisionsOutOfRange);
-            c.inBatch = {6, kDivisionsOutOfRange};
-            return c;
-        }(),
+        withBatchOutcome(writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange), 0, ""),
+        withBatchOutcome(writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "", kDivisionsOutOfRange),
+                         6, kDivisionsOutOfRange),
         writing("no common range", {a, second(curve({{"5", "1"}, {"8", "2"}}))}, "out.mrg", "100", 5, "",
                 noRange),
         {.what = "no common range, with a statistics table", .inputs = {a, second(curve({{"5", "1"}, {"8", "2"}}))},
