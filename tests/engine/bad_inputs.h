@@ -83,6 +83,10 @@ inline Case withUsage(Case c, std::string usage) {
     c.usage = std::move(usage);
     return c;
 }
+inline Case withBatchOutcome(Case c, int code, std::string text) {
+    c.inBatch = {code, std::move(text)};
+    return c;
+}
 
 inline const std::string kEarlierOutput = "an earlier result\r\n";
 inline const std::string kEarlierTable = "number,x,mean\r\n1,2,3\r\n";
@@ -165,20 +169,11 @@ inline const std::vector<Case> &cases() {
         addition("header only", second(header), 62),
         addition("binary", second(binary), 62),
         addition("non-numeric x", second(header + "1 2 3 4 five 6\r\n"), 13),
-        [&] {
-            Case c = addition("32768 lines", second(manyLines), 6);
-            c.divisions = "1";
-            c.inBatch = {0, table + " 1             0             3 \r\n"
-                                    " 2             3             4.5 \r\n"};
-            return c;
-        }(),
-        [&] {
-            Case c{"40 files", forty, "out.mrg", "", "1", 11, 6, "{input}",
-                   "No more than 10 input files can be loaded. (6)"};
-            c.inBatch = {0, table + " 1             0             0 \r\n"
-                                    " 2             3             3 \r\n"};
-            return c;
-        }(),
+        withBatchOutcome({"32768 lines", {a, second(manyLines)}, "out.mrg", "", "1", 2, 6, "{input}", added(6)},
+                         0, table + " 1             0             3 \r\n 2             3             4.5 \r\n"),
+        withBatchOutcome({"40 files", forty, "out.mrg", "", "1", 11, 6, "{input}",
+                          "No more than 10 input files can be loaded. (6)"},
+                         0, table + " 1             0             0 \r\n 2             3             3 \r\n"),
         writing("one file, resampled", {a}, "out.mrg", "2", 0, "",
                 table + " 1             0             0 \r\n"
                         " 2             1.5           1.5 \r\n"
@@ -203,22 +198,13 @@ inline const std::vector<Case> &cases() {
                 probed(70)),
         // The window reads the division count leniently, mergon-batch refuses it at once.
         withUsage(writing("0 divisions", {a, b}, "out.mrg", "0", 5, "", kDivisions), divisionsUsage("0")),
-        withUsage(writing("-1 divisions", {a, b}, "out.mrg", "-1", 5, "", kDivisions), divisionsUsage("-1")),
         withUsage(writing("divisions not a number", {a, b}, "out.mrg", "abc", 5, "", kDivisions),
                   divisionsUsage("abc")),
         withUsage(writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
                   divisionsUsage("-40000")),
-        [&] {
-            Case c = writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange);
-            c.inBatch = {0, ""};
-            return c;
-        }(),
-        [&] {
-            Case c = writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "",
-                             kDivisionsOutOfRange);
-            c.inBatch = {6, kDivisionsOutOfRange};
-            return c;
-        }(),
+        withBatchOutcome(writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange), 0, ""),
+        withBatchOutcome(writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "", kDivisionsOutOfRange),
+                         6, kDivisionsOutOfRange),
         writing("no common range", {a, second(curve({{"5", "1"}, {"8", "2"}}))}, "out.mrg", "100", 5, "",
                 noRange),
         {.what = "no common range, with a statistics table", .inputs = {a, second(curve({{"5", "1"}, {"8", "2"}}))},
@@ -361,26 +347,21 @@ inline Prepared prepare(const Case &c, const TempDir &dir) {
     return p;
 }
 
-// A hash of every input that is a regular file, to show that none changed.
-inline std::map<std::string, std::uint64_t> fingerprints(const std::vector<std::string> &paths) {
-    std::map<std::string, std::uint64_t> out;
+// The bytes of a file under 1 MB; of a larger one, an FNV-1a hash streamed over them.
+inline std::string fingerprint(const std::filesystem::path &path) {
+    if (std::filesystem::file_size(path) < (1u << 20))
+        return readBytes(path.string());
+    std::uint64_t hash = 14695981039346656037u;
     std::vector<char> buffer(1 << 20);
-    for (const std::string &path : paths) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error))
-            continue;
-        std::uint64_t hash = 14695981039346656037u; // FNV-1a, streamed
-        std::ifstream in(path, std::ios::binary);
-        while (in.read(buffer.data(), std::ssize(buffer)) || in.gcount() > 0)
-            for (char c : std::string_view(buffer.data(), static_cast<size_t>(in.gcount())))
-                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-        out[path] = hash;
-    }
-    return out;
+    std::ifstream in(path, std::ios::binary);
+    while (in.read(buffer.data(), std::ssize(buffer)) || in.gcount() > 0)
+        for (char c : std::string_view(buffer.data(), static_cast<size_t>(in.gcount())))
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return "<hash " + std::to_string(hash) + ">";
 }
 
-// Every file and folder under `root` with its bytes ("<folder>" for a folder, "-> target" for
-// a link), by its path relative to `root`.
+// Every file and folder under `root` with its fingerprint ("<folder>" for a folder, "-> target"
+// for a link), by its path relative to `root`.
 inline std::map<std::string, std::string> contents(const std::filesystem::path &root) {
     namespace fs = std::filesystem;
     std::map<std::string, std::string> out;
@@ -390,8 +371,8 @@ inline std::map<std::string, std::string> contents(const std::filesystem::path &
             out[name] = "-> " + fs::read_symlink(entry.path()).string();
         else if (entry.is_directory())
             out[name] = "<folder>";
-        else if (entry.is_regular_file() && entry.file_size() < (1u << 20))
-            out[name] = readBytes(entry.path().string());
+        else if (entry.is_regular_file())
+            out[name] = fingerprint(entry.path());
         else
             out[name] = "<other>";
     }
@@ -417,8 +398,8 @@ struct Unprivileged {
 
 // Runs every case that can run here through `run(case, prepared, folder)`, which drives one
 // front end (as an ordinary user where the case is unprivileged()), checks its outcome and
-// returns its code; then checks that no input changed; after a failure, that nothing in the
-// folder changed either, and after a success, that only the outputs did.
+// returns its code; then checks that after a failure nothing in the folder changed (the inputs
+// are in it), and after a success, that only the outputs did.
 // Cases with a picture run only where `withPictures`.
 template <typename Run> void forEachCase(Run &&run, bool withPictures) {
     for (const Case &c : cases()) {
@@ -431,12 +412,10 @@ template <typename Run> void forEachCase(Run &&run, bool withPictures) {
             std::cout << "skipped \"" << c.what << "\": " << p.skipped << "\n";
             continue;
         }
-        const auto before = fingerprints(p.inputs);
         const auto folderBefore = contents(dir.root);
         const int code = run(c, p, dir);
         std::filesystem::permissions(dir.root, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add);
-        EXPECT_EQ(fingerprints(p.inputs), before) << "an input changed";
         auto folderAfter = contents(dir.root);
         if (code == 0) { // the outputs (or a link's target) have new content, nothing else
             for (const std::string &output :

@@ -11,36 +11,22 @@ using namespace mergon;
 namespace {
 
 TEST(OptionValue, TheWholeTextIsOneNumberAndCountsAreWholeFromTheirLeast) {
+    constexpr auto none = std::nullopt;
     const struct {
         const char *text;
         char mark;
         std::optional<double> number; // nullopt: refused
         std::optional<double> count;  // as a count of 1 or more
     } cases[] = {
-        {"5", '.', 5, 5},
-        {"5.0", '.', 5, 5},
-        {"1E+02", '.', 100, 100},
-        {"1d1", '.', 10, 10},
-        {"+7", '.', 7, 7},
-        {"-.5", '.', -0.5, std::nullopt},
-        {"50.5", '.', 50.5, std::nullopt},
-        {"0", '.', 0, std::nullopt},
-        {"1E+10", '.', 1e10, 1e10},
-        {"1e999", '.', INFINITY, INFINITY},
-        {"-1e999", '.', -INFINITY, std::nullopt},
-        {"0,5", '.', std::nullopt, std::nullopt},
-        {"0,5", ',', 0.5, std::nullopt},
-        {"2,0", ',', 2, 2},
-        {"2.5", ',', 2.5, std::nullopt},
-        {"1,5.2", ',', std::nullopt, std::nullopt},
-        {"", '.', std::nullopt, std::nullopt},
-        {" 5", '.', std::nullopt, std::nullopt},
-        {"5 ", '.', std::nullopt, std::nullopt},
-        {"5x", '.', std::nullopt, std::nullopt},
-        {"abc", '.', std::nullopt, std::nullopt},
-        {"inf", '.', std::nullopt, std::nullopt},
-        {"0x10", '.', std::nullopt, std::nullopt},
-        {"1e", '.', std::nullopt, std::nullopt},
+        // clang-format off
+        {"5", '.', 5, 5}, {"5.0", '.', 5, 5}, {"1E+02", '.', 100, 100}, {"1d1", '.', 10, 10},
+        {"+7", '.', 7, 7}, {"-.5", '.', -0.5, none}, {"50.5", '.', 50.5, none}, {"0", '.', 0, none},
+        {"1E+10", '.', 1e10, 1e10}, {"1e999", '.', INFINITY, INFINITY}, {"-1e999", '.', -INFINITY, none},
+        {"0,5", '.', none, none}, {"0,5", ',', 0.5, none}, {"2,0", ',', 2, 2}, {"2.5", ',', 2.5, none},
+        {"1,5.2", ',', none, none}, {"", '.', none, none}, {" 5", '.', none, none},
+        {"5 ", '.', none, none}, {"5x", '.', none, none}, {"abc", '.', none, none},
+        {"inf", '.', none, none}, {"0x10", '.', none, none}, {"1e", '.', none, none},
+        // clang-format on
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.text) + " with the mark " + c.mark);

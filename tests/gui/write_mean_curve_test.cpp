@@ -9,10 +9,6 @@
 
 using namespace mergon;
 
-namespace {
-int countRed(const QImage &image) { return countColour(image, QColor(255, 0, 0)); }
-} // namespace
-
 class WriteMeanCurveTest : public Form1Fixture {
   protected:
     void loadTwoLines() {
@@ -52,7 +48,7 @@ TEST_F(WriteMeanCurveTest, FailuresShowTheBoxDrawNothingAndLeaveTheSessionUsable
                   std::tuple(QString(), inputs, QByteArray("an earlier result\r\n")));
         EXPECT_EQ(QDir(QString::fromStdString(path(""))).entryList(QDir::AllEntries | QDir::Hidden),
                   files);
-        EXPECT_EQ(countRed(form->Picture1->canvas().image()), 0);
+        EXPECT_EQ(countColour(form->Picture1->canvas().image(), QColor(255, 0, 0)), 0);
     }
     form->Command1->click();
     EXPECT_EQ(std::tuple(status(), readAll(output).count("\r\n")), std::tuple("Finish", 1 + 101));
