@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <unistd.h>
 
@@ -67,6 +68,15 @@ inline Result runProgram(const QStringList &arguments, const QString &folder = {
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Whether an ordinary user may start mergon-batch where the build tree lies (a checkout in a
+// folder only root may enter may not allow it).
+inline bool ordinaryUserMayRunBatch() {
+    if (::geteuid() != 0)
+        return true;
+    const bad_inputs::Unprivileged ordinary(true);
+    return ::faccessat(AT_FDCWD, MERGON_BATCH, X_OK, AT_EACCESS) == 0;
 }
 
 inline Result runBatch(const QStringList &arguments, const QString &folder = {},
