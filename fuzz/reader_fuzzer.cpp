@@ -384,17 +384,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     if (one.code != 0 && !ownCounts)
         return 0;
-    CurveSettings settings;
-    settings.path = scratch.path;
-    settings.skipLines = skip;
+    CurveSettings settings = sweepSettings;
     settings.lineCount = ownCounts ? ownLines : one.m.lineCount;
     settings.fieldsPerLine = ownCounts ? ownPerLine : one.m.fieldsPerLine;
-    settings.xColumn = xColumn;
-    settings.yColumn = yColumn;
-    settings.xCoefficient = xCoefficient;
-    settings.yCoefficient = yCoefficient;
-    settings.yWeight = yWeight;
-    settings.rules = rules;
     const CurveRead curve = read(settings, normal);
     sameCurves(curve, fieldByField(settings, tiny));
     sameCurves(curve, read(settings, tiny));

@@ -14,7 +14,7 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
 window=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     window=$(xdotool search --name '^Mergon$' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && break
     sleep 0.1

@@ -26,6 +26,22 @@ namespace mergon {
 
 namespace {
 
+// Adds exclusive, checkable choices to `menu`, the one equal to `current` checked; `choose`
+// runs with a choice's value when it is picked.
+template <typename Value, typename Choose>
+void addChoices(QMenu *menu, std::initializer_list<std::pair<const char *, Value>> choices,
+                Value current, Choose choose) {
+    auto *group = new QActionGroup(menu);
+    for (const auto &[text, value] : choices) {
+        QAction *choice = menu->addAction(QString::fromUtf8(text));
+        choice->setCheckable(true);
+        choice->setChecked(value == current);
+        group->addAction(choice);
+        QObject::connect(choice, &QAction::triggered, menu,
+                         [choose, kind = value] { choose(kind); });
+    }
+}
+
 // The local files among the dropped URLs.
 QStringList localFiles(const QMimeData *mime) {
     QStringList paths;
@@ -73,38 +89,18 @@ void Form1::createGraphMenu() {
         graphMenu_->addAction(QStringLiteral("Save S&tatistics..."), this, &Form1::saveStatistics);
     graphMenu_->addSeparator();
 
-    QMenu *spread = graphMenu_->addMenu(QStringLiteral("S&pread"));
-    auto *spreadChoices = new QActionGroup(spread);
-    const std::pair<const char *, BandKind> bands[] = {
-        {"None", BandKind::kNone},
-        {"Standard Deviation", BandKind::kSd},
-        {"Standard Error", BandKind::kSe},
-        {"95 % Confidence Interval", BandKind::kCi},
-    };
-    for (const auto &[text, band] : bands) {
-        QAction *choice = spread->addAction(QString::fromUtf8(text));
-        choice->setCheckable(true);
-        choice->setChecked(band == spread_);
-        spreadChoices->addAction(choice);
-        connect(choice, &QAction::triggered, this, [this, kind = band] { spread_ = kind; });
-    }
-
-    QMenu *average = graphMenu_->addMenu(QStringLiteral("&Average Over"));
-    auto *rangeChoices = new QActionGroup(average);
-    const std::pair<const char *, GridRange> ranges[] = {
-        {"Common Range", GridRange::kCommon},
-        {"All Curves", GridRange::kUnion},
-    };
-    for (const auto &[text, range] : ranges) {
-        QAction *choice = average->addAction(QString::fromUtf8(text));
-        choice->setCheckable(true);
-        choice->setChecked(range == averageOver_);
-        rangeChoices->addAction(choice);
-        connect(choice, &QAction::triggered, this, [this, kind = range] {
-            averageOver_ = kind;
-            updateMenuStates();
-        });
-    }
+    addChoices(graphMenu_->addMenu(QStringLiteral("S&pread")),
+               {std::pair{"None", BandKind::kNone},
+                {"Standard Deviation", BandKind::kSd},
+                {"Standard Error", BandKind::kSe},
+                {"95 % Confidence Interval", BandKind::kCi}},
+               spread_, [this](BandKind band) { spread_ = band; });
+    addChoices(graphMenu_->addMenu(QStringLiteral("&Average Over")),
+               {std::pair{"Common Range", GridRange::kCommon}, {"All Curves", GridRange::kUnion}},
+               averageOver_, [this](GridRange range) {
+                   averageOver_ = range;
+                   updateMenuStates();
+               });
     graphMenu_->addSeparator();
     copyCommandAction_ = graphMenu_->addAction(QStringLiteral("&Copy Batch Command"), this,
                                                &Form1::copyBatchCommand);

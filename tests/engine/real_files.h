@@ -131,6 +131,17 @@ inline std::vector<std::string> make(const std::vector<Input> &inputs, const Tem
     return p.skipped.empty() ? p.inputs : std::vector<std::string>{};
 }
 
+// Runs `check(shape, paths, folder)` for every shape whose files can be made here.
+template <typename Check> void forEachShape(Check &&check) {
+    for (const Shape &shape : shapes()) {
+        SCOPED_TRACE(shape.what);
+        TempDir dir;
+        const std::vector<std::string> paths = make(shape.inputs, dir, shape.what);
+        if (!paths.empty())
+            check(shape, paths, dir);
+    }
+}
+
 inline std::string filledIn(std::string text, const std::string &input, const TempDir &dir) {
     for (const auto &[mark, value] :
          {std::pair<std::string, std::string>{"{input}", input}, {"{dir}", dir.root.string()}})

@@ -344,12 +344,8 @@ TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
             arguments << inputArguments(inputs[i].settings, paths[i]);
         return arguments;
     };
-    for (const real_files::Shape &shape : real_files::shapes()) {
-        SCOPED_TRACE(shape.what);
-        TempDir dir;
-        const std::vector<std::string> paths = real_files::make(shape.inputs, dir, shape.what);
-        if (paths.empty())
-            continue;
+    real_files::forEachShape([&](const real_files::Shape &shape,
+                                 const std::vector<std::string> &paths, const TempDir &dir) {
         const QString folder = QString::fromStdString(dir.root.string());
         const Result r = runBatch(argumentsOf(shape.inputs, paths), folder);
         if (shape.code != 0) {
@@ -358,7 +354,7 @@ TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
                                         bad_inputs::added(shape.code) + "\nmergon-batch: " +
                                         real_files::filledIn(shape.detail, paths.back(), dir) +
                                         "\n"));
-            continue;
+            return;
         }
         std::ostringstream verbose;
         verbose << paths.back() << ": " << shape.lineCount << " lines, " << shape.fieldsPerLine
@@ -367,7 +363,7 @@ TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
         EXPECT_TRUE(r.out.contains(QString::fromStdString(verbose.str())))
             << verbose.str() << r.out.toStdString();
         if (shape.sameMeanAs.empty())
-            continue;
+            return;
         TempDir otherDir;
         const Result other =
             runBatch(argumentsOf(shape.sameMeanAs, real_files::make(shape.sameMeanAs, otherDir)),
@@ -375,7 +371,7 @@ TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
         ASSERT_EQ(other.exitCode, 0) << other.err.toStdString();
         for (const char *name : {"out.mrg", "out.csv"})
             EXPECT_EQ(readAll(dir.file(name)), readAll(otherDir.file(name))) << name;
-    }
+    });
 }
 
 // Three lines y = x, x + 2, x + 10 over x 0 to 10: the mean is x + 4, the standard deviation
