@@ -656,7 +656,8 @@ Status drawFigure(const Session &s, TextFile &file, const RowsBySlot &kept, cons
 int run(const Options &o) {
     warnAboutRepeatedInputs(o);
     Session s;
-    RowsBySlot kept; // each file is read once, at its addition; the mean and the plot reuse it
+    PageArena rowMemory; // before the rows, which it outlives
+    RowsBySlot kept;     // each file is read once, at its addition; the mean and the plot reuse it
     std::vector<InputFile> inputs = o.files;
     for (InputFile &input : inputs) {
         input.path = fullPath(input.path);
@@ -675,7 +676,7 @@ int run(const Options &o) {
         if (!settings.yName.empty())
             std::cout << "  y column " << c.yColumn << " named \"" << settings.yName << "\"\n";
     };
-    Status status = addInputFiles(s, inputs, kBatchLimits, o.jobs, kept, report);
+    Status status = addInputFiles(s, inputs, kBatchLimits, o.jobs, kept, report, &rowMemory);
     if (!status.ok())
         return fail(status);
 

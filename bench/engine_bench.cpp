@@ -38,7 +38,7 @@ Inputs *inputs = nullptr;
 // when given, gets the rows of each addition.
 Status loadSession(Session &s, const std::vector<CurveFile> &files, RowsBySlot *kept = nullptr) {
     TextFile file;
-    std::vector<Row> rows;
+    Rows rows;
     for (const CurveFile &f : files) {
         takeNextSlot(s);
         Status status = addInputFile(s, file, f.path, SettingTexts{}, rows);
@@ -76,7 +76,7 @@ double hugeItemsMemoryGrowthMb(const std::filesystem::path &folder) {
     const double before = peakMemoryMb();
     Session s;
     TextFile file;
-    std::vector<Row> rows;
+    Rows rows;
     takeNextSlot(s);
     const Status status = addInputFile(s, file, path, SettingTexts{}, rows);
     std::filesystem::remove(path);
@@ -95,7 +95,7 @@ void readLimitFile(benchmark::State &state, TextFile::Reading reading) {
         file.dropHeldFile(); // every iteration reads the disk (the page cache)
         Session s;
         takeNextSlot(s);
-        std::vector<Row> rows;
+        Rows rows;
         Status status = addInputFile(s, file, input.path, SettingTexts{}, rows);
         if (!status.ok())
             return state.SkipWithError(status.message().c_str());

@@ -9,7 +9,7 @@ namespace {
 
 // The rows of curve i: the kept ones when there are, else read from the file into `rows`.
 Status slotRows(TextFile &file, const Session &session, size_t i, const RowsBySlot *kept,
-                std::vector<Row> &rows, const std::vector<Row> *&source) {
+                Rows &rows, const Rows *&source) {
     source = kept && i < kept->size() ? &(*kept)[i] : nullptr;
     if (source && !source->empty())
         return Status::success();
@@ -21,7 +21,7 @@ Status slotRows(TextFile &file, const Session &session, size_t i, const RowsBySl
 // Adds one file's values to the grid points of its span, and to their statistics when kept,
 // in one sweep over its rows. The files come one after another in their order, which is the
 // order of the sum at every grid point.
-void addCurveOnSpan(const std::vector<Row> &rows, MeanCurve &out, const GridSpan &span,
+void addCurveOnSpan(const Rows &rows, MeanCurve &out, const GridSpan &span,
                     std::vector<RunningStatistics> &spread) {
     if (span.first > span.last)
         return;
@@ -81,8 +81,8 @@ Status computeMeanCurve(TextFile &file, Session &session, MeanCurve &out,
         return status;
     std::vector<RunningStatistics> spread(options.statistics ? out.x.size() : 0);
 
-    std::vector<Row> rows, reversed;
-    const std::vector<Row> *source = nullptr;
+    Rows rows, reversed;
+    const Rows *source = nullptr;
     for (size_t i = 0; i < session.curves.size(); ++i) {
         session.chosenFileName = session.curves[i].fileName;
         Status status = slotRows(file, session, i, kept, rows, source);

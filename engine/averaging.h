@@ -28,7 +28,7 @@ struct MeanCurve {
 // Rows already read, one entry per curve in the session's order: a front end that keeps the
 // rows of its additions hands them to the mean, which then reads those files no more. An
 // empty or missing entry stands for rows not kept.
-using RowsBySlot = std::vector<std::vector<Row>>;
+using RowsBySlot = std::vector<Rows>;
 
 // Reads every loaded file once (routing its path through chosenFileName) and fills `out`
 // with the grid and the mean. A file that fails names itself in the message.

@@ -46,7 +46,7 @@ Status additionFailure(const Status &status, const std::string &path) {
 }
 
 Status addInputFile(Session &s, TextFile &file, const std::string &path, const SettingTexts &texts,
-                    std::vector<Row> &rows, const Limits &limits) {
+                    Rows &rows, const Limits &limits) {
     if (s.curves.empty())
         return failed(file, kInvalidArgument,
                       failureText("No slot was taken for the file.", kInvalidArgument), path);

@@ -34,8 +34,7 @@ void giveBackSlot(Session &session);
 // limits.maxFiles is given back and fails with kTooLarge, and with no slot taken the addition
 // fails with kInvalidArgument, so no record is written but the one taken for it.
 Status addInputFile(Session &session, TextFile &file, const std::string &path,
-                    const SettingTexts &texts, std::vector<Row> &rows,
-                    const Limits &limits = kWindowLimits);
+                    const SettingTexts &texts, Rows &rows, const Limits &limits = kWindowLimits);
 
 // The failure of an addition that surfaced later in the same command (the redraw), as the
 // addition reports it.

@@ -2,7 +2,7 @@
 
 namespace mergon {
 
-const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Row> &reversed) {
+const Rows &searchOrder(const Rows &rows, Rows &reversed) {
     if (rows.size() < 3 || !(rows.back().x < rows[1].x))
         return rows;
     reversed.assign(rows.begin(), rows.begin() + 1);
@@ -10,8 +10,7 @@ const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Ro
     return reversed;
 }
 
-void addCurveToGrid(const std::vector<Row> &rows, std::span<const float> gridX,
-                    std::span<double> gridY) {
+void addCurveToGrid(const Rows &rows, std::span<const float> gridX, std::span<double> gridY) {
     sweepValues(rows, gridX, [&](std::size_t j, const GridValue &value) { value.addTo(gridY[j]); });
 }
 

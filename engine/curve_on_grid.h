@@ -25,7 +25,7 @@ struct GridPlace {
 // forward as the grid x grows, so one sweep finds it for every grid point; should the grid ever
 // step back, the sweep starts again.
 template <typename Place>
-void sweepGrid(const std::vector<Row> &rows, std::span<const float> gridX, Place &&place) {
+void sweepGrid(const Rows &rows, std::span<const float> gridX, Place &&place) {
     const std::size_t rowCount = rows.size() - 1;
     std::size_t beyondAll = 1;
     for (std::size_t k = 2; k <= rowCount; ++k)
@@ -62,7 +62,7 @@ struct GridValue {
 };
 
 // The value at grid x `gx` whose place among `rows` is `place`.
-inline GridValue valueAt(const std::vector<Row> &rows, double gx, GridPlace place) {
+inline GridValue valueAt(const Rows &rows, double gx, GridPlace place) {
     if (!place.between)
         return {rows[place.row].y, 0, false};
     const Row &before = rows[place.row - 1];
@@ -74,7 +74,7 @@ inline GridValue valueAt(const std::vector<Row> &rows, double gx, GridPlace plac
 // Calls visit(j, GridValue) with the curve's value at every grid x, in one sweep over the rows
 // (see sweepGrid); a file without a data row has no value and calls nothing.
 template <typename Visit>
-void sweepValues(const std::vector<Row> &rows, std::span<const float> gridX, Visit &&visit) {
+void sweepValues(const Rows &rows, std::span<const float> gridX, Visit &&visit) {
     if (rows.size() < 2)
         return;
     sweepGrid(rows, gridX, [&](std::size_t j, double gx, GridPlace place) {
@@ -85,10 +85,9 @@ void sweepValues(const std::vector<Row> &rows, std::span<const float> gridX, Vis
 // The rows in the order the search takes them (entry 0 first as ever): the file's order, or,
 // when its last row's x lies below its first row's x (a cooling run, a spectrum written from
 // high to low wavenumber, an x coefficient of -1), the reverse, which `reversed` then holds.
-const std::vector<Row> &searchOrder(const std::vector<Row> &rows, std::vector<Row> &reversed);
+const Rows &searchOrder(const Rows &rows, Rows &reversed);
 
 // Adds one file's value at every grid point to gridY (see GridPlace for the rows it takes).
-void addCurveToGrid(const std::vector<Row> &rows, std::span<const float> gridX,
-                    std::span<double> gridY);
+void addCurveToGrid(const Rows &rows, std::span<const float> gridX, std::span<double> gridY);
 
 } // namespace mergon

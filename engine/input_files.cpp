@@ -113,8 +113,8 @@ Status columnsWithinFields(const Curve &c) {
 
 } // namespace
 
-Status measureAndRead(Session &s, Curve &c, TextFile &file, std::vector<Row> &rows,
-                      const Limits &limits, bool columnsInFile) {
+Status measureAndRead(Session &s, Curve &c, TextFile &file, Rows &rows, const Limits &limits,
+                      bool columnsInFile) {
     FileMeasure measure;
     // A file read whole is counted and read in one sweep where it can be.
     const bool readInOne = file.readsWhole() && measureAndReadPlain(file, curveSettings(c), measure,

@@ -57,7 +57,7 @@ Status findNamedColumns(Curve &curve, TextFile &file, const SettingTexts &texts,
 // plot range and the curve's x extent with each row. What was computed before a failure stays.
 // `rows` holds the rows read, for a redraw in the same command. With columnsInFile, an x or y
 // column outside the fields per line fails with kInvalidArgument once the rows are read.
-Status measureAndRead(Session &session, Curve &curve, TextFile &file, std::vector<Row> &rows,
+Status measureAndRead(Session &session, Curve &curve, TextFile &file, Rows &rows,
                       const Limits &limits = kWindowLimits, bool columnsInFile = false);
 
 } // namespace mergon

@@ -13,7 +13,7 @@ namespace {
 
 struct Addition {
     Session alone; // the session of this file only: its curve and its plot range
-    std::vector<Row> rows;
+    Rows rows;
     Status status;
 };
 
@@ -37,13 +37,16 @@ void join(Session &s, Addition &added) {
 } // namespace
 
 Status addInputFiles(Session &s, const std::vector<InputFile> &inputs, const Limits &limits,
-                     int jobs, RowsBySlot &kept,
-                     const std::function<void(std::size_t)> &afterEach) {
+                     int jobs, RowsBySlot &kept, const std::function<void(std::size_t)> &afterEach,
+                     PageArena *rowMemory) {
     // Files beyond the limit on their number are refused as addInputFile refuses them.
     const auto most = static_cast<std::size_t>(std::max(limits.maxFiles, 0));
     const std::size_t room = most - std::min(s.curves.size(), most);
     const std::size_t count = std::min(inputs.size(), room);
-    std::vector<Addition> additions(count);
+    std::vector<Addition> additions;
+    additions.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        additions.push_back({{}, Rows(ArenaAllocator<Row>(rowMemory)), {}});
     std::vector<std::unique_ptr<TextFile>> files(static_cast<std::size_t>(workersFor(count, jobs)));
     std::atomic<std::size_t> firstFailure{count}; // files after it need not be read
     forEachItem(count, jobs, [&](std::size_t i, int worker) {
@@ -74,7 +77,7 @@ Status addInputFiles(Session &s, const std::vector<InputFile> &inputs, const Lim
     }
     if (count < inputs.size()) {
         TextFile file;
-        std::vector<Row> rows;
+        Rows rows;
         takeNextSlot(s);
         return addInputFile(s, file, inputs[count].path, inputs[count].settings, rows, limits);
     }

@@ -28,8 +28,10 @@ struct InputFile {
 // or smallest double, whichever order they come in). `afterEach(i)` runs once input i has
 // joined, in order. At a failure the files before it and the failing one have joined (as the
 // one-by-one additions leave them) and no later one has; later files may have been read.
+// The rows take their memory from `rowMemory` when one is given, which must outlive them.
 Status addInputFiles(Session &session, const std::vector<InputFile> &inputs, const Limits &limits,
                      int jobs, RowsBySlot &kept,
-                     const std::function<void(std::size_t)> &afterEach = {});
+                     const std::function<void(std::size_t)> &afterEach = {},
+                     PageArena *rowMemory = nullptr);
 
 } // namespace mergon

@@ -205,7 +205,7 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 }
 
 bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeasure &out,
-                         std::vector<Row> &rows, int32_t maxCount) {
+                         Rows &rows, int32_t maxCount) {
     out = FileMeasure{};
     rows.assign(1, Row{});
     const auto giveUp = [&] {
@@ -265,7 +265,7 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
     return true;
 }
 
-Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
+Status readCurve(TextFile &file, const CurveSettings &settings, Rows &rows,
                  const RowCallback &onRow, int32_t maxCount) {
     const int lineCount = std::max(settings.lineCount, 0);
     rows.assign(1, Row{});

@@ -2,6 +2,7 @@
 // The input file format: header lines to skip, then a stream of fields cut into rows of
 // fieldsPerLine fields, wherever the line breaks fall.
 
+#include "engine/mapped_pages.h"
 #include "engine/session.h"
 #include "engine/status.h"
 #include "engine/text_file.h"
@@ -18,6 +19,10 @@ struct Row {
     double x = 0;
     double y = 0;
 };
+
+// A file's rows. They take memory from the ordinary heap, or from an arena that their
+// allocator names (the batch keeps every file's rows in one).
+using Rows = std::vector<Row, ArenaAllocator<Row>>;
 
 // What the counting passes find in a file after its header.
 struct FileMeasure {
@@ -52,10 +57,10 @@ Status measureFile(TextFile &file, const std::string &path, int skipLines,
 // false for any other file, after a failure or beyond maxCount; the two passes then read it,
 // with the same result and failure. The file is closed on return.
 bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeasure &out,
-                         std::vector<Row> &rows, int32_t maxCount = kMaxCount);
+                         Rows &rows, int32_t maxCount = kMaxCount);
 
 using RowCallback = std::function<Status(int index, const Row &row)>;
-Status readCurve(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows,
+Status readCurve(TextFile &file, const CurveSettings &settings, Rows &rows,
                  const RowCallback &onRow = {}, int32_t maxCount = kMaxCount);
 
 } // namespace mergon

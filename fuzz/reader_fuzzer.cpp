@@ -168,7 +168,7 @@ Measured twoPasses(const std::string &path, int skip, const ReadingRules &rules,
 
 struct CurveRead {
     int code = 0;
-    std::vector<Row> rows;
+    Rows rows;
     int delivered = 0;
 };
 

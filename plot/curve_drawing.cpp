@@ -32,7 +32,7 @@ namespace {
 
 // The redraw, with `keptRows(k)` giving rows already read for slot k (1 and up), or null.
 Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const RedrawHooks &hooks,
-              const std::function<const std::vector<Row> *(int)> &keptRows) {
+              const std::function<const Rows *(int)> &keptRows) {
     canvas.clear();
     PlotFrame frame = frameFromPlotRange(s.plotXMin, s.plotXMax, s.plotYMin, s.plotYMax);
     canvas.setFrame(frame.left, frame.top, frame.right, frame.bottom);
@@ -42,11 +42,11 @@ Status redraw(const Session &s, TextFile &file, PanelCanvas &canvas, const Redra
     if (hooks.afterAxes)
         hooks.afterAxes();
 
-    std::vector<Row> rows;
+    Rows rows;
     for (int k = 1; k <= s.fileCount(); ++k) {
         const Curve &loaded = s.curves[static_cast<size_t>(k - 1)];
         CurveDrawing curve(canvas, PanelCanvas::foreground(), hooks.afterPoint);
-        if (const std::vector<Row> *kept = keptRows(k)) {
+        if (const Rows *kept = keptRows(k)) {
             for (size_t i = 1; i < kept->size(); ++i)
                 curve.add((*kept)[i].x, (*kept)[i].y);
             continue;
@@ -72,8 +72,7 @@ double spreadHalfWidth(const PointStatistics &point, BandKind band) {
 } // namespace
 
 Status redrawInputCurves(const Session &s, TextFile &file, PanelCanvas &canvas,
-                         const RedrawHooks &hooks, int cachedSlot,
-                         const std::vector<Row> *cachedRows) {
+                         const RedrawHooks &hooks, int cachedSlot, const Rows *cachedRows) {
     return redraw(s, file, canvas, hooks,
                   [&](int k) { return k == cachedSlot ? cachedRows : nullptr; });
 }

@@ -44,7 +44,7 @@ struct RedrawHooks {
 // may be handed in to save reading that file twice.
 Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, int cachedSlot = 0,
-                         const std::vector<Row> *cachedRows = nullptr);
+                         const Rows *cachedRows = nullptr);
 // The same with the rows of every curve kept (mergon-batch); an empty or missing entry is read.
 Status redrawInputCurves(const Session &session, TextFile &file, PanelCanvas &canvas,
                          const RedrawHooks &hooks, const RowsBySlot &kept);

@@ -83,7 +83,7 @@ bool writeFigure(const QString &path, FigureFormat format, QSize size, int units
 }
 
 bool writePaperFigure(const QString &path, const PaperFigureRequest &request,
-                      const std::vector<std::vector<Row>> &inputs, const MeanCurve &mean) {
+                      const std::vector<Rows> &inputs, const MeanCurve &mean) {
     const FigureSize inFormat = sizeInFormatUnits(
         request.size.width > 0 ? request.size : kPaperDefaultSize, request.format, request.dpi);
     // Vector pages in a fine unit: a hundredth of a millimetre for SVG sizes in print units,

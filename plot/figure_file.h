@@ -25,6 +25,6 @@ bool writeFigure(const QString &path, FigureFormat format, QSize size, int units
 // The paper figure (see paper_figure.h) written as the request says. Needs a
 // QGuiApplication for its text. False when the file could not be written.
 bool writePaperFigure(const QString &path, const PaperFigureRequest &request,
-                      const std::vector<std::vector<Row>> &inputs, const MeanCurve &mean);
+                      const std::vector<Rows> &inputs, const MeanCurve &mean);
 
 } // namespace mergon

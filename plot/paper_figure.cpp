@@ -141,9 +141,9 @@ void drawCurve(QPainter &painter, const QPainterPath &path) {
 
 // Every data point the figure shows: the input rows, the mean and the band's edges.
 template <typename Visit>
-void forEachDataPoint(const std::vector<std::vector<Row>> &inputs, const MeanCurve &mean,
-                      BandKind band, Visit visit) {
-    for (const std::vector<Row> &rows : inputs)
+void forEachDataPoint(const std::vector<Rows> &inputs, const MeanCurve &mean, BandKind band,
+                      Visit visit) {
+    for (const Rows &rows : inputs)
         for (size_t i = 1; i < rows.size(); ++i)
             visit(rows[i].x, rows[i].y);
     for (size_t j = 0; j < mean.x.size(); ++j) {
@@ -159,8 +159,8 @@ void forEachDataPoint(const std::vector<std::vector<Row>> &inputs, const MeanCur
 // Points along every drawn line (input curves, mean, band edges) no further apart than
 // `spacing` on the page, so that a line crossing a box counts even between its data points.
 template <typename Visit>
-void forEachLineSample(const std::vector<std::vector<Row>> &inputs, const MeanCurve &mean,
-                       BandKind band, const PageMap &map, double spacing, Visit visit) {
+void forEachLineSample(const std::vector<Rows> &inputs, const MeanCurve &mean, BandKind band,
+                       const PageMap &map, double spacing, Visit visit) {
     std::optional<QPointF> previous;
     const auto add = [&](QPointF next) {
         if (previous &&
@@ -174,7 +174,7 @@ void forEachLineSample(const std::vector<std::vector<Row>> &inputs, const MeanCu
         visit(next);
         previous = next;
     };
-    for (const std::vector<Row> &rows : inputs) {
+    for (const Rows &rows : inputs) {
         previous.reset();
         for (size_t i = 1; i < rows.size(); ++i)
             add(map(rows[i].x, rows[i].y));
@@ -323,7 +323,7 @@ QString bandLegend(BandKind band, double confidence) {
 }
 
 void drawPaperFigure(QPainter &painter, QSizeF page, double unitsPerPoint,
-                     const PaperFigureRequest &request, const std::vector<std::vector<Row>> &inputs,
+                     const PaperFigureRequest &request, const std::vector<Rows> &inputs,
                      const MeanCurve &mean) {
     const BandKind band = request.band;
     painter.save();
@@ -396,7 +396,7 @@ void drawPaperFigure(QPainter &painter, QSizeF page, double unitsPerPoint,
     painter.setClipRect(map.area);
     QPen pen(kInputGrey, 0.6 * point, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(pen);
-    for (const std::vector<Row> &rows : inputs) {
+    for (const Rows &rows : inputs) {
         const QPainterPath path = clippedPolyline(map.area, [&](auto add) {
             for (size_t i = 1; i < rows.size(); ++i)
                 add(map(rows[i].x, rows[i].y));

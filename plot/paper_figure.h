@@ -45,7 +45,7 @@ QString bandLegend(BandKind band, double confidence);
 // the point: sizes of text and lines are in points). `inputs` holds each file's rows (entry 0
 // of each unused); the band needs mean.statistics (with their ci for kCi).
 void drawPaperFigure(QPainter &painter, QSizeF page, double unitsPerPoint,
-                     const PaperFigureRequest &request, const std::vector<std::vector<Row>> &inputs,
+                     const PaperFigureRequest &request, const std::vector<Rows> &inputs,
                      const MeanCurve &mean);
 
 } // namespace mergon

@@ -11,8 +11,8 @@ namespace {
 // every field of every row read as a value, whether its column is used or not. A row without
 // its x or y value is left out; a file whose x falls from its first row to its last is taken
 // from its last row to its first.
-Status readEveryField(TextFile &file, const CurveSettings &settings, std::vector<Row> &rows) {
-    std::vector<Row> fresh(1);
+Status readEveryField(TextFile &file, const CurveSettings &settings, Rows &rows) {
+    Rows fresh(1);
     Status status = file.openForReading(settings.path);
     for (int i = 0; status.ok() && i < settings.skipLines; ++i)
         status = file.skipLine();
@@ -57,7 +57,7 @@ Status baselineMeanCurve(TextFile &file, Session &session, MeanCurve &out) {
     const int n = session.divisionCount;
     out.x.assign(static_cast<size_t>(n) + 1, 0.0f);
     out.y.assign(static_cast<size_t>(n) + 1, 0.0);
-    std::vector<Row> rows;
+    Rows rows;
     for (int j = 0; j <= n; ++j) {
         const float product = static_cast<float>(static_cast<double>(session.xStep) * j);
         const float gx = session.commonXMin + product;

@@ -357,7 +357,7 @@ bool Form1::addFileFrom(const ChooseFile &supplyPath) {
     Picture1->clear();
     Text2[k]->setText(QString::fromStdString(*chosen));
 
-    std::vector<Row> rows;
+    Rows rows;
     slotTexts_[static_cast<size_t>(k)] = settingTexts(k);
     Status status =
         mergon::addInputFile(session_, file_, *chosen, slotTexts_[static_cast<size_t>(k)], rows);

@@ -41,7 +41,7 @@ std::function<void()> GraphPanel::repaintingBefore(const std::function<void()> &
 }
 
 Status GraphPanel::drawInputCurves(const Session &session, TextFile &file, const RedrawHooks &hooks,
-                                   int cachedSlot, const std::vector<Row> *cachedRows) {
+                                   int cachedSlot, const Rows *cachedRows) {
     const RedrawHooks repainting{repaintingBefore(hooks.afterAxes),
                                  repaintingBefore(hooks.afterPoint)};
     const Status status =

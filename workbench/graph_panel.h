@@ -21,7 +21,7 @@ class GraphPanel : public QFrame {
     // Draws the axes and the loaded curves as redrawInputCurves does, repainting before each
     // of the hooks and at the end.
     Status drawInputCurves(const Session &session, TextFile &file, const RedrawHooks &hooks,
-                           int cachedSlot, const std::vector<Row> *cachedRows);
+                           int cachedSlot, const Rows *cachedRows);
     // Draws the band, then the mean curve in red, repainting before each afterPoint and at the
     // end.
     void drawMean(const MeanCurve &curve, BandKind band, const std::function<void()> &afterPoint);

@@ -25,7 +25,7 @@ namespace {
 
 // Writes the header lines, then the rows (field values, before coefficients) as x in field 5
 // and y in field 6 of six, and adds the file as "Data File Open" does.
-void addCurve(Session &s, const std::string &path, const std::vector<Row> &rows,
+void addCurve(Session &s, const std::string &path, const Rows &rows,
               const SettingTexts &settings = {}) {
     std::ofstream out(path, std::ios::binary);
     out.precision(17); // enough digits to read every double back exactly
@@ -35,7 +35,7 @@ void addCurve(Session &s, const std::string &path, const std::vector<Row> &rows,
         out << "1 0 -1 7.5 " << r.x << " " << r.y << "\r\n";
     out.close();
     TextFile file;
-    std::vector<Row> read;
+    Rows read;
     takeNextSlot(s);
     ASSERT_TRUE(addInputFile(s, file, path, settings, read).ok()) << path;
 }
@@ -43,7 +43,7 @@ void addCurve(Session &s, const std::string &path, const std::vector<Row> &rows,
 TEST(AddCurveToGrid, ExactRowsInterpolationAndEnds) {
     // Each case: name, rows (rows[0] is entry 0), grid x, and the sums after this file.
     // clang-format off
-    const std::tuple<const char *, std::vector<Row>, std::vector<float>, std::vector<double>>
+    const std::tuple<const char *, Rows, std::vector<float>, std::vector<double>>
         cases[] = {
         {"rows on and between grid points", {{}, {0, 0}, {1, 10}, {2, 40}, {3, 90}},
          {0, 0.5f, 1, 1.5f, 2, 2.5f, 3}, {0, 5, 10, 25, 40, 65, 90}},
@@ -179,7 +179,7 @@ TEST(MeanCurveEquivalence, FastWayEqualsTheReferenceWayOnRandomInputs) {
             const SettingTexts settings{.xCoefficient = factor(), .yCoefficient = factor(),
                 .yWeight = factor(), .skipLines = std::to_string(pick(0, 3))};
             // clang-format on
-            std::vector<Row> rows;
+            Rows rows;
             // Every file covers x -0.3 to 0.3 before its coefficient, so all runs share a range.
             // Ascending by 0.1, 0.25 or random steps, with some repeated x.
             const double step = std::array{0.1, 0.25, 0.0}[pick(0, 2)];

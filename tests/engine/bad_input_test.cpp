@@ -31,7 +31,7 @@ TEST(BadInputs, EachGivesItsMessageAndCodeAndAFailureChangesNoFile) {
 
             Session s;
             TextFile file;
-            std::vector<Row> rows;
+            Rows rows;
             Status status;
             int failingInput = 0;
             for (size_t i = 0; i < p.inputs.size() && status.ok(); ++i) {

@@ -23,7 +23,7 @@ CurveSettings curve(const std::string &file, int skip, int lines, int perLine, i
 }
 
 // Rows as (x, y) pairs, so that whole curves compare and print at once.
-std::vector<std::pair<double, double>> xy(const std::vector<Row> &rows) {
+std::vector<std::pair<double, double>> xy(const Rows &rows) {
     std::vector<std::pair<double, double>> out;
     for (const Row &r : rows)
         out.emplace_back(r.x, r.y);
@@ -31,8 +31,7 @@ std::vector<std::pair<double, double>> xy(const std::vector<Row> &rows) {
 }
 
 // Row 0, then the fifth and sixth numbers of each line of three_header_four_rows.txt.
-const std::vector<Row> kStartRows{
-    {0, 0}, {29.4, -0.7868}, {29.86, -0.8005}, {30.41, -0.8155}, {30.93, -0.831}};
+const Rows kStartRows{{0, 0}, {29.4, -0.7868}, {29.86, -0.8005}, {30.41, -0.8155}, {30.93, -0.831}};
 
 // Runs `check` once in each lane that takes plain lines, the field-by-field reading included.
 template <class Check> void inEveryLane(Check check) {
@@ -52,7 +51,7 @@ template <class Check> void inEveryLane(Check check) {
 TEST(ReadCurve, EdgeCasesAndFailures) {
     const std::string start = "three_header_four_rows.txt", across = "rows_across_lines.txt";
     // clang-format off
-    const struct { const char *name; CurveSettings settings; std::vector<Row> rows; int code = 0; }
+    const struct { const char *name; CurveSettings settings; Rows rows; int code = 0; }
         cases[] = {
         {"start settings", curve(start, 3, 4, 6, 5, 6), kStartRows},
         {"rows across line breaks", curve(across, 0, 2, 4, 1, 4), {{}, {1, 2}, {20, 30}}},
@@ -84,7 +83,7 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
             for (std::size_t bufferSize : {std::size_t{3}, TextFile::kDefaultBufferSize}) {
                 SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(bufferSize));
                 TextFile file(bufferSize);
-                std::vector<Row> rows{{9, 9}}, delivered{{0, 0}};
+                Rows rows{{9, 9}}, delivered{{0, 0}};
                 const Status status = readCurve(file, c.settings, rows, [&](int i, const Row &row) {
                     EXPECT_EQ(i, static_cast<int>(delivered.size()));
                     delivered.push_back(row);

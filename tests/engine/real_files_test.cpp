@@ -15,7 +15,7 @@ namespace {
 struct Added {
     Session session;
     Status status;
-    std::vector<Row> rows; // of the last file
+    Rows rows; // of the last file
 };
 
 Added addAll(const std::vector<real_files::Input> &inputs, const std::vector<std::string> &paths,

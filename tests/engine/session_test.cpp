@@ -39,7 +39,7 @@ TEST(Session, RunningRangesStartWithNoValue) {
     const std::string header = "h\r\nh\r\nh\r\n";
     Session s;
     TextFile file;
-    std::vector<Row> rows;
+    Rows rows;
     auto add = [&](const std::string &name, const std::string &data) {
         takeNextSlot(s);
         return addInputFile(s, file, dir.write(name, header + data), {}, rows).code();

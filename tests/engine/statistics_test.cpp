@@ -19,7 +19,7 @@
 namespace mergon {
 namespace {
 
-using Curve = std::vector<Row>;
+using Curve = Rows;
 
 // Writes each curve in the start settings' shape (three header lines, x in field 5, y in
 // field 6) and adds it as "Data File Open" does; then, with the files' rows replaced by
@@ -29,7 +29,7 @@ Status averageCurves(const TempDir &dir, const std::vector<Curve> &curves, const
                      const std::vector<Curve> &changed = {}) {
     Session s;
     TextFile file;
-    std::vector<Row> rows;
+    Rows rows;
     const auto write = [&dir](size_t i, const Curve &curve) {
         std::ostringstream text;
         text.precision(17);

@@ -63,7 +63,7 @@ TEST_F(WriteMeanCurveTest, OpenWriteAndClearClickedDuringItsYieldsAreIgnored) {
     ASSERT_GE(runs.size(), 3);
     Session engine;
     TextFile file;
-    std::vector<Row> rows;
+    Rows rows;
     for (const QString &run : runs) {
         add(examples.filePath(run).toStdString());
         takeNextSlot(engine);
