@@ -701,6 +701,7 @@ int run(const Options &o) {
     options.confidence = o.confidence.value_or(ciBand ? 0.95 : 0);
     options.intervalInTable = o.confidence.has_value();
     options.limits = kBatchLimits;
+    options.jobs = o.jobs;
     if (o.statistics)
         options.statisticsPath = fullPath(*o.statistics);
     // Every output is checked and written to a new file first; they replace the old outputs

@@ -177,9 +177,10 @@ Status writeMean(Session &s, TextFile &file, const std::string &outputName,
     if (hooks.beforeWriting)
         hooks.beforeWriting(mean);
 
-    status = writeOutputFile(file, table, mean);
+    status = writeOutputFile(file, table, mean, options.jobs);
     if (status.ok() && statistics) {
-        status = writeStatisticsFile(file, *statistics, mean, options.intervalInTable);
+        status =
+            writeStatisticsFile(file, *statistics, mean, options.intervalInTable, options.jobs);
         if (!status.ok())
             status = Status::failure(status.code(), status.message(), statisticsPath);
     }

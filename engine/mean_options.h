@@ -23,6 +23,7 @@ struct MeanOptions {
     double confidence = 0;         // 0 < level < 1: each point's confidence interval (statistics)
     bool intervalInTable = false;  // the table ends with ci_low,ci_high
     Limits limits = kWindowLimits; // the front end's; the division count is held to them
+    int jobs = 1; // threads that make the tables' lines; the bytes are the same for every count
 };
 
 } // namespace mergon

@@ -16,16 +16,19 @@ namespace mergon {
 
 // Writes `header`, then the lines of rows 0 to rowCount - 1, each appended to the text by
 // appendLine(text, row) without its line end, as the new content of `output`, in blocks of
-// many lines. The file is closed on return; a failure is the text file's.
+// many lines. The lines are made on up to `jobs` threads, so appendLine must not depend on
+// anything but its row; the bytes are the same for every `jobs`. The file is closed on return;
+// a failure is the text file's.
 Status writeTable(TextFile &file, ReplacedFile &output, std::string_view header,
                   std::size_t rowCount,
-                  const std::function<void(std::string &text, std::size_t row)> &appendLine);
+                  const std::function<void(std::string &text, std::size_t row)> &appendLine,
+                  int jobs = 1);
 
 // The output file: its header and one line per grid point. A failure names the output.
-Status writeOutputFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve);
+Status writeOutputFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve, int jobs = 1);
 
 // The statistics table: its header and one line per grid point with statistics.
 Status writeStatisticsFile(TextFile &file, ReplacedFile &output, const MeanCurve &curve,
-                           bool withInterval = false);
+                           bool withInterval = false, int jobs = 1);
 
 } // namespace mergon
