@@ -128,24 +128,28 @@ Status measureAndRead(Session &s, Curve &c, TextFile &file, Rows &rows, const Li
         return status;
     c.fieldsPerLine = measure.fieldsPerLine;
 
+    // The ranges the rows widen, held apart while the rows come and stored when they end.
+    struct {
+        float plotXMax, plotYMax, plotXMin, plotYMin, fileXMax, fileXMin;
+    } r{s.plotXMax, s.plotYMax, s.plotXMin, s.plotYMin, c.fileXMax, c.fileXMin};
     // Widens the ranges by a row; a value beyond their range (they are floats) widens none.
-    const auto widenBy = [&s, &c](const Row &row) {
+    const auto widenBy = [&r](const Row &row) {
         const float x = narrowToFloat(row.x), y = narrowToFloat(row.y);
         if (!std::isfinite(x) || !std::isfinite(y))
             return false;
         // Each comparison is made on the double; what is stored is rounded to float.
-        if (s.plotXMax <= row.x)
-            s.plotXMax = x;
-        if (s.plotYMax <= row.y)
-            s.plotYMax = y;
-        if (s.plotXMin >= row.x)
-            s.plotXMin = x;
-        if (s.plotYMin >= row.y)
-            s.plotYMin = y;
-        if (c.fileXMax <= row.x)
-            c.fileXMax = x;
-        if (c.fileXMin >= row.x)
-            c.fileXMin = x;
+        if (r.plotXMax <= row.x)
+            r.plotXMax = x;
+        if (r.plotYMax <= row.y)
+            r.plotYMax = y;
+        if (r.plotXMin >= row.x)
+            r.plotXMin = x;
+        if (r.plotYMin >= row.y)
+            r.plotYMin = y;
+        if (r.fileXMax <= row.x)
+            r.fileXMax = x;
+        if (r.fileXMin >= row.x)
+            r.fileXMin = x;
         return true;
     };
     const auto beyondFloat = [&c](int i) {
@@ -172,6 +176,12 @@ Status measureAndRead(Session &s, Curve &c, TextFile &file, Rows &rows, const Li
             },
             limits.maxCount);
     }
+    s.plotXMax = r.plotXMax;
+    s.plotYMax = r.plotYMax;
+    s.plotXMin = r.plotXMin;
+    s.plotYMin = r.plotYMin;
+    c.fileXMax = r.fileXMax;
+    c.fileXMin = r.fileXMin;
     if (status.ok() && columnsInFile)
         status = columnsWithinFields(c);
     return status;

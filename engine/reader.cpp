@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -103,42 +104,53 @@ std::string fieldDetail(const std::string &path, const Field &field, int column,
 // Room for the numbers of the plain lines taken at a time.
 constexpr std::size_t kPlainRoom = 4096;
 
-// x and y of a row whose fields are the plain numbers `fields`, as the field-by-field loop
-// makes them: the x and y columns converted in column order. On a number beyond the range of
-// a double, `bad` gets its column and the kind is returned.
-Field::Kind plainRow(const PlainNumber *fields, const CurveSettings &settings, Row &row, int &bad) {
-    const int perLine = settings.fieldsPerLine;
-    const bool hasX = settings.xColumn >= 1 && settings.xColumn <= perLine;
-    const bool hasY = settings.yColumn >= 1 && settings.yColumn <= perLine;
-    double x = 0, y = 0;
-    const auto take = [&](int column, double &value) {
-        const Field::Kind kind = fields[column - 1].convert(value);
-        if (kind != Field::Kind::Number)
-            bad = column;
-        return kind;
-    };
-    // The lower column first, so that a failure names the one met first.
-    const bool xFirst = !hasY || (hasX && settings.xColumn <= settings.yColumn);
-    Field::Kind kind = Field::Kind::Number;
-    if (xFirst) {
-        if (hasX && (kind = take(settings.xColumn, x)) != Field::Kind::Number)
-            return kind;
-        if (hasY && (kind = take(settings.yColumn, y)) != Field::Kind::Number)
-            return kind;
-    } else {
-        if ((kind = take(settings.yColumn, y)) != Field::Kind::Number)
-            return kind;
-        if (hasX && (kind = take(settings.xColumn, x)) != Field::Kind::Number)
-            return kind;
+// Makes rows from the plain numbers of their fields as the field-by-field loop makes them: the
+// x and y columns converted in column order, the rest left as they are. What depends only on
+// the settings is settled once per file, not once per row.
+class PlainRows {
+  public:
+    explicit PlainRows(const CurveSettings &settings)
+        : hasX_(settings.xColumn >= 1 && settings.xColumn <= settings.fieldsPerLine),
+          hasY_(settings.yColumn >= 1 && settings.yColumn <= settings.fieldsPerLine),
+          // The 32-bit factors are widened first.
+          xCoefficient_(settings.xCoefficient), yCoefficient_(settings.yCoefficient),
+          yWeight_(settings.yWeight) {
+        // The lower column first, so that a failure names the one met first.
+        const bool xFirst = !hasY_ || (hasX_ && settings.xColumn <= settings.yColumn);
+        first_ = xFirst ? (hasX_ ? settings.xColumn : 0) : settings.yColumn;
+        second_ = xFirst ? (hasY_ ? settings.yColumn : 0) : (hasX_ ? settings.xColumn : 0);
+        firstIsX_ = xFirst;
     }
-    // The 32-bit factors are widened first; y is scaled, then weighted.
-    if (hasX)
-        row.x = x * static_cast<double>(settings.xCoefficient);
-    if (hasY)
-        row.y = (y * static_cast<double>(settings.yCoefficient)) *
-                static_cast<double>(settings.yWeight);
-    return kind;
-}
+
+    // x and y of the row whose fields are `fields`. On a number beyond the range of a double,
+    // `bad` gets its column and the kind is returned.
+    Field::Kind make(const PlainNumber *fields, Row &row, int &bad) const {
+        double values[2] = {0, 0};
+        for (const int k : {0, 1}) {
+            const int column = k == 0 ? first_ : second_;
+            if (column == 0)
+                continue;
+            const Field::Kind kind = fields[column - 1].convert(values[k]);
+            if (kind != Field::Kind::Number) {
+                bad = column;
+                return kind;
+            }
+        }
+        const double x = firstIsX_ ? values[0] : values[1];
+        const double y = firstIsX_ ? values[1] : values[0];
+        // y is scaled, then weighted.
+        if (hasX_)
+            row.x = x * xCoefficient_;
+        if (hasY_)
+            row.y = (y * yCoefficient_) * yWeight_;
+        return Field::Kind::Number;
+    }
+
+  private:
+    bool hasX_, hasY_, firstIsX_ = true;
+    int first_ = 0, second_ = 0; // the columns converted, in order; 0 for none
+    double xCoefficient_, yCoefficient_, yWeight_;
+};
 
 } // namespace
 
@@ -224,6 +236,7 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
     CurveSettings cut = settings; // fieldsPerLine as the first lines give it
     std::vector<PlainNumber> plain(kPlainRoom);
     std::int64_t fields = 0;
+    std::optional<PlainRows> plainRows;
     for (int count; (count = file.readPlainNumbers(plain)) > 0;) {
         if (fields == 0) {
             const std::int64_t lines = file.lineEndsRead() - firstLineEnd;
@@ -235,6 +248,7 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
                 rows.reserve(
                     static_cast<std::size_t>((size - dataStart) / bytes * lines + lines + 2));
             mapInPages(rows.data() + rows.size(), (rows.capacity() - rows.size()) * sizeof(Row));
+            plainRows.emplace(cut);
         }
         fields += count;
         const int perLine = cut.fieldsPerLine;
@@ -244,8 +258,7 @@ bool measureAndReadPlain(TextFile &file, const CurveSettings &settings, FileMeas
         for (int k = 0; k < count; k += perLine) {
             Row row;
             int bad = 0;
-            plainRow(plain.data() + k, cut, row, bad);
-            if (bad != 0)
+            if (plainRows->make(plain.data() + k, row, bad) != Field::Kind::Number)
                 return giveUp();
             rows.push_back(row);
         }
@@ -292,6 +305,7 @@ Status readCurve(TextFile &file, const CurveSettings &settings, Rows &rows,
     std::vector<PlainNumber> plain(kPlainRoom);
     int plainCount = 0, nextPlain = 0;
     const int perLine = settings.fieldsPerLine;
+    const PlainRows plainRows(settings);
     const auto failAt = [&](Field::Kind kind, int i, int j) {
         return kind == Field::Kind::NonNumeric
                    ? fail(file, Status::failure(kNonNumeric, "Non-numeric field" + place(i, j) +
@@ -312,7 +326,7 @@ Status readCurve(TextFile &file, const CurveSettings &settings, Rows &rows,
             const PlainNumber *fields = plain.data() + nextPlain;
             nextPlain += perLine;
             int bad = 0;
-            const Field::Kind kind = plainRow(fields, settings, row, bad);
+            const Field::Kind kind = plainRows.make(fields, row, bad);
             if (bad != 0)
                 return failAt(kind, i, bad);
         } else {

@@ -33,18 +33,6 @@ std::optional<int32_t> toCount(double value, int32_t maxCount) {
     return static_cast<int32_t>(rounded);
 }
 
-float narrowToFloat(double value) {
-    // Halfway between FLT_MAX and the next power of two rounds to even, that is, away.
-    constexpr double kOverflow = 0x1.ffffffp127;
-    if (std::isnan(value))
-        return std::numeric_limits<float>::quiet_NaN();
-    if (value >= kOverflow)
-        return std::numeric_limits<float>::infinity();
-    if (value <= -kOverflow)
-        return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
-}
-
 std::optional<float> toFloat(double value) {
     float narrowed = narrowToFloat(value);
     if (!std::isfinite(narrowed))

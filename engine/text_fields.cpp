@@ -155,10 +155,6 @@ bool TextFile::scanItemInBuffer(Field &field, bool convert) {
     return true;
 }
 
-Field::Kind PlainNumber::convert(double &value) const {
-    return fieldKind(convertNumber(begin, end, exponentD, value));
-}
-
 int TextFile::readPlainNumbers(std::vector<PlainNumber> &numbers) {
     if (!plainLaneOpen())
         return 0;

@@ -4,6 +4,7 @@
 // The class lives in three units: opening, buffering and whole lines (text_file.cpp), the field
 // tokenizer (text_fields.cpp) and writing (text_writer.cpp).
 
+#include "engine/number_scan.h"
 #include "engine/reading_rules.h"
 #include "engine/replaced_file.h"
 #include "engine/status.h"
@@ -40,7 +41,17 @@ struct PlainNumber {
     bool exponentD = false; // written with a D exponent (1.5D3)
 
     // Its value, correctly rounded: Number, or TooLarge beyond the range of a double.
-    Field::Kind convert(double &value) const;
+    Field::Kind convert(double &value) const {
+        switch (convertNumber(begin, end, exponentD, value)) {
+        case NumberError::None:
+            return Field::Kind::Number;
+        case NumberError::OutOfRange:
+            return Field::Kind::TooLarge;
+        case NumberError::NotANumber:
+            break;
+        }
+        return Field::Kind::NonNumeric;
+    }
 };
 
 class TextFile {
