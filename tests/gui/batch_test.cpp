@@ -10,10 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <grp.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include <sstream>
 
@@ -50,6 +46,7 @@ TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
     const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
     const QString H = QString::fromStdString(writeFile("h.txt", "h \"h\"\n1 2\n"));
+    const QString column = "a whole number of 1 or more", lines = "a whole number of 0 or more";
     struct Case {
         const char *what;
         QStringList arguments;
@@ -96,6 +93,17 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
          "--confidence takes a level between 0 and 1"},
         {"confidence without statistics", {A, B, "--confidence", "0.95"}, 2,
          "--confidence needs --statistics"},
+        // Option values are numbers of the input files' grammar, the whole text; counts whole
+        // numbers within their limits (the whole text one number is the engine's test).
+        {"x column not a number", {"--x-column", "abc", A}, 2, "--x-column takes " + column + ", not \"abc\""},
+        {"y column 0", {"--y-column", "0", A}, 2, "--y-column takes " + column + ", not \"0\""},
+        {"skip lines -1", {"--skip-lines", "-1", A}, 2, "--skip-lines takes " + lines + ", not \"-1\""},
+        {"skip lines 2.5", {"--skip-lines", "2.5", A}, 2, "--skip-lines takes " + lines + ", not \"2.5\""},
+        {"divisions 50.5", {"--divisions", "50.5", A}, 2, "--divisions takes " + column + ", not \"50.5\""},
+        {"divisions empty", {"--divisions", "", A}, 2, "--divisions takes " + column + ", not \"\""},
+        {"weight with a comma", {"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
+        {"coefficient and a blank", {"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
+        {"coefficient inf", {"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
         // clang-format on
     };
     // A usage error is one line, then where to read more.
@@ -133,81 +141,11 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
         EXPECT_TRUE(help.out.contains(option)) << option;
 }
 
-// Option values are numbers of the input files' grammar, the whole text; counts whole numbers
-// within their limits. A refused value is a usage error that names it and writes nothing.
-TEST_F(BatchTest, OptionValuesAreReadStrictly) {
+// A tab-separated file with decimal commas and named columns, and a semicolon file, hold the
+// data of a and b: they give the table of a and b in the default format. Whole numbers written
+// with an exponent, and values with a decimal comma, give what the plain forms give.
+TEST_F(BatchTest, FilesInOtherFormatsAndOptionValuesInOtherFormsGiveTheSameTable) {
     const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
-    const QString earlier =
-        QString::fromStdString(writeFile("earlier.mrg", "an earlier result\r\n"));
-    const std::string column = "a whole number of 1 or more", lines = "a whole number of 0 or more";
-    const struct {
-        const char *option, *text;
-        std::string takes;
-    } refused[] = {
-        // clang-format off
-        // The whole text one number is the engine's test; here, each option's words.
-        {"--x-column", "abc", column}, {"--y-column", "0", column}, {"--skip-lines", "-1", lines},
-        {"--skip-lines", "2.5", lines}, {"--divisions", "50.5", column}, {"--divisions", "", column},
-        {"--weight", "0,5", "a number"},
-        {"--x-coefficient", "1.5 ", "a number"}, {"--y-coefficient", "inf", "a number"},
-        // clang-format on
-    };
-    for (const auto &value : refused) {
-        const Result r = runBatch({value.option, value.text, A, B, "--output", earlier});
-        EXPECT_EQ(r.exitCode, 2) << value.option << " " << value.text;
-        EXPECT_TRUE(r.err.startsWith(
-            QString::fromStdString("mergon-batch: " + std::string(value.option) + " takes " +
-                                   value.takes + ", not \"" + value.text + "\"\n")))
-            << r.err.toStdString();
-        EXPECT_EQ(readAll(earlier.toStdString()), "an earlier result\r\n");
-    }
-    // Whole numbers written as decimals or with an exponent, and under --decimal-comma values
-    // with a comma, give what the plain forms give.
-    Result r = runBatch({"--weight", "0.5", A, B, "--range", "0.2:1.1", "--output", earlier});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QByteArray plain = readAll(earlier.toStdString());
-    const QString other = QString::fromStdString(path("other.mrg"));
-    r = runBatch({"--decimal-comma", "--weight", "0,5", "--x-column", "5.0", "--skip-lines",
-                  "3E+00", "--decimal-point", A, B, "--decimal-comma", "--divisions", "1E+02",
-                  "--range", "0,2:1.1", "--output", other});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(other.toStdString()), plain);
-    // A file named twice counts twice, with a warning.
-    r = runBatch({A, A, "--output", other});
-    EXPECT_EQ(std::tuple(r.exitCode, r.err),
-              std::tuple(0, "mergon-batch: warning: " + A +
-                                " is named more than once; it counts each time\n"));
-}
-
-// A chosen range that is the common or the union range writes the same files as that range.
-TEST_F(BatchTest, AChosenRangeEqualToTheCommonOrUnionRangeWritesTheSameFiles) {
-    auto run = [&](const QString &range, const QString &name) {
-        const std::string output = path(name + ".mrg"), table = path(name + ".csv");
-        Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b),
-                             "--divisions", "37", "--range", range, "--output",
-                             QString::fromStdString(output), "--statistics",
-                             QString::fromStdString(table)});
-        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        return std::tuple(readAll(output), readAll(table), r.out);
-    };
-    const struct {
-        QString named, chosen, shown;
-    } cases[] = {{"common", "0.2:1.1", "chosen range 0.2 to 1.1,"},
-                 {"union", "1e-1:1.3", "chosen range 0.1 to 1.3,"}};
-    for (const auto &range : cases) {
-        SCOPED_TRACE(range.named.toStdString());
-        const auto [output, table, out] = run(range.named, range.named);
-        const auto [chosenOutput, chosenTable, chosenOut] = run(range.chosen, "chosen");
-        EXPECT_TRUE(output.startsWith(" Number") && table.startsWith("number,x,mean"));
-        EXPECT_EQ(chosenOutput, output);
-        EXPECT_EQ(chosenTable, table);
-        EXPECT_TRUE(chosenOut.contains(range.shown)) << chosenOut.toStdString();
-    }
-}
-
-// A tab-separated file with decimal commas and named columns, and a semicolon file, give the
-// table of the same data in the default format.
-TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTable) {
     const QString tabs = QString::fromStdString(
         writeFile("tabs.txt",
                   "DSC run\r\nsample a\r\nNo\t\"Heat flow/mW\"\tTime/s\tTsample/C\r\n"
@@ -215,20 +153,45 @@ TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTabl
     const QString semicolons = QString::fromStdString(
         writeFile("semicolons.csv", "Tsample/C;No;\"Heat flow/mW\"\r\n"
                                     "0,2;1;2\r\n0,9;2;1,75D0\r\n0,5;3;0,5\r\n1,1;4;4\r\n"));
-    Result r = runBatch({QString::fromStdString(a), QString::fromStdString(b), "--output",
-                         QString::fromStdString(path("default.mrg"))});
+    const QString plain = QString::fromStdString(path("plain.mrg"));
+    Result r =
+        runBatch({"--verbose", "--weight", "0.5", A, B, "--range", "0.2:1.1", "--output", plain});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = runBatch({"--verbose", "--decimal-comma", "--x-name", "Tsample/C", "--y-name",
-                  "Heat flow/mW", tabs, "--skip-lines", "1", semicolons, "--output",
-                  QString::fromStdString(path("instrument.mrg"))});
+    EXPECT_TRUE(r.out.contains("chosen range 0.2 to 1.1,")) << r.out.toStdString();
+    const QString other = QString::fromStdString(path("other.mrg"));
+    r = runBatch({"--verbose",
+                  "--decimal-comma",
+                  "--weight",
+                  "0,5",
+                  "--x-name",
+                  "Tsample/C",
+                  "--y-name",
+                  "Heat flow/mW",
+                  "--skip-lines",
+                  "3E+00",
+                  tabs,
+                  "--skip-lines",
+                  "1",
+                  semicolons,
+                  "--divisions",
+                  "1E+02",
+                  "--range",
+                  "0,2:1.1",
+                  "--output",
+                  other});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(path("instrument.mrg")), readAll(path("default.mrg")));
+    EXPECT_EQ(readAll(other.toStdString()), readAll(plain.toStdString()));
     for (const char *shown :
          {"decimal comma, fields separated by blanks, tabs and semicolons",
           "x column 4 named \"Tsample/C\"", "y column 2 named \"Heat flow/mW\"",
           "x column 1 named \"Tsample/C\"", "y column 3 named \"Heat flow/mW\""})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(shown))) << shown << "\n"
                                                               << r.out.toStdString();
+    // A file named twice counts twice, with a warning.
+    r = runBatch({A, A, "--output", other});
+    EXPECT_EQ(std::tuple(r.exitCode, r.err),
+              std::tuple(0, "mergon-batch: warning: " + A +
+                                " is named more than once; it counts each time\n"));
 }
 
 // Many files, one beyond the window's 32767 lines, read on one thread and on three: the same

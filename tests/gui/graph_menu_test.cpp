@@ -164,31 +164,46 @@ TEST_F(GraphMenuTest, OpensOnARightClickOnTheGraphOrTheMenuKeyOnly) {
     }
 }
 
-// Each figure is the one mergon-batch draws for the same files, range and band: the same
-// pixels, the same SVG, a PDF page of the same size.
-TEST_F(GraphMenuTest, SavedFiguresAreMergonBatchsPaperFigures) {
+// Each figure, and the table of the last "Write to File", are the ones mergon-batch writes for
+// the same files, division count, range and band: the same pixels, the same SVG, a PDF page of
+// the same size, the same table (with the interval's columns under "95 % Confidence Interval").
+TEST_F(GraphMenuTest, SavedFiguresAndStatisticsAreMergonBatchs) {
     addExamples({"run1.txt", "run2.txt"});
-    form->Text3->setText("50");
+    const std::string output = path("out.mrg");
+    form->Text2[0]->setText(QString::fromStdString(output));
     struct Case {
         const char *file, *spread, *band, *averageOver, *range;
     } cases[] = {
         {"fig.png", "95 % Confidence Interval", "ci", "Common Range", "common"},
         {"fig.SVG", "Standard Deviation", "sd", "All Curves", "union"},
-        {"fig.pdf", "Standard Error", "se", "Common Range", "common"},
+        {"fig.svg", "Standard Error", "se", "Common Range", "common"},
+        {"fig.pdf", "None", "none", "Common Range", "common"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
         trigger(QString::fromUtf8(c.spread));
         trigger(QString::fromUtf8(c.averageOver));
+        form->Text3->setText("37");
+        const Session before = form->session();
         save("&Save Figure...", path(c.file));
+        EXPECT_TRUE(form->session() == before); // the window's session is left alone
+        form->Command1->click();
+        form->Text3->setText("5"); // the table is the write's, whatever the box says now
+        save("Save S&tatistics...", path("window.csv"));
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
         const QByteArray window = readAll(path(c.file));
         const QString batchFile = QString::fromStdString(path(QStringLiteral("batch-") + c.file));
-        Result r =
-            runBatch({example("run1.txt"), example("run2.txt"), "--divisions", "50", "--output",
-                      QString::fromStdString(path("batch.mrg")), "--plot", batchFile,
-                      "--plot-style", "paper", "--band", c.band, "--range", c.range});
+        const QStringList interval{"--confidence", "0.95"};
+        Result r = runBatch(QStringList{example("run1.txt"), example("run2.txt"), "--divisions",
+                                        "37", "--output", QString::fromStdString(path("batch.mrg")),
+                                        "--statistics", QString::fromStdString(path("batch.csv")),
+                                        "--plot", batchFile, "--plot-style", "paper", "--band",
+                                        c.band, "--range", c.range} +
+                            (c.band == std::string("ci") ? interval : QStringList()));
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readAll(path("batch.mrg")), readAll(output));
+        EXPECT_EQ(readAll(path("window.csv")), readAll(path("batch.csv")));
+        EXPECT_EQ(readAll(path("window.csv")).count("\r\n"), 39);
         if (QByteArray(c.file).endsWith(".png")) {
             const QImage image = QImage::fromData(window, "PNG");
             EXPECT_EQ(image.size(), QSize(1417, 945)); // 120 x 80 mm at 300 dpi
@@ -208,58 +223,21 @@ TEST_F(GraphMenuTest, SavedFiguresAreMergonBatchsPaperFigures) {
             EXPECT_EQ(window, readAll(batchFile.toStdString()));
         }
     }
-    EXPECT_EQ(saveDialogs.front(),
-              "Save Figure: PNG image (*.png), SVG drawing (*.svg), PDF document (*.pdf)");
-    EXPECT_EQ(form->session().divisionCount, 0); // the window's session is left alone
+    EXPECT_EQ(
+        saveDialogs.mid(0, 2),
+        QStringList({"Save Figure: PNG image (*.png), SVG drawing (*.svg), PDF document (*.pdf)",
+                     "Save Statistics: CSV table (*.csv)"}));
 
-    // A type that none of the three is: the box, no file.
+    // A type that none of the three is, and a table over the output file: the box, no file
+    // changed.
+    const QByteArray written = readAll(output);
     save("&Save Figure...", path("fig.jpg"));
-    ASSERT_EQ(messages.size(), 1u);
+    save("Save S&tatistics...", output);
+    ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].text, "The picture could not be written. (75)");
-    EXPECT_EQ(readAll(path("fig.jpg")), "<missing>");
-}
-
-// The table of the last "Write to File" is mergon-batch --statistics's to the byte, with the
-// interval columns under "95 % Confidence Interval"; over the output file it is refused.
-TEST_F(GraphMenuTest, SavedStatisticsAreMergonBatchsTable) {
-    addExamples({"run1.txt", "run2.txt", "run3.txt"});
-    const QString output = QString::fromStdString(path("out.mrg"));
-    form->Text2[0]->setText(output);
-    struct Case {
-        const char *spread, *averageOver;
-        QStringList batchOptions;
-    } cases[] = {
-        {"None", "Common Range", {}},
-        {"Standard Deviation", "All Curves", {"--range", "union"}},
-        {"95 % Confidence Interval", "Common Range", {"--confidence", "0.95"}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.spread);
-        trigger(QString::fromUtf8(c.averageOver));
-        form->Text3->setText("37");
-        form->Command1->click();
-        form->Text3->setText("5"); // the table is the write's, whatever the box says now
-        trigger(QString::fromUtf8(c.spread));
-        save("Save S&tatistics...", path("window.csv"));
-        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-        Result r = runBatch(QStringList{example("run1.txt"), example("run2.txt"),
-                                        example("run3.txt"), "--divisions", "37", "--output",
-                                        QString::fromStdString(path("batch.mrg")), "--statistics",
-                                        QString::fromStdString(path("batch.csv"))} +
-                            c.batchOptions);
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QByteArray table = readAll(path("window.csv"));
-        EXPECT_EQ(table, readAll(path("batch.csv")));
-        EXPECT_EQ(table.count("\r\n"), 39);
-        EXPECT_EQ(readAll(path("batch.mrg")), readAll(output.toStdString()));
-    }
-    EXPECT_EQ(saveDialogs.front(), "Save Statistics: CSV table (*.csv)");
-
-    const QByteArray written = readAll(output.toStdString());
-    save("Save S&tatistics...", output.toStdString());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.endsWith("(75)")) << messages[0].text.toStdString();
-    EXPECT_EQ(readAll(output.toStdString()), written);
+    EXPECT_TRUE(messages[1].text.endsWith("(75)")) << messages[1].text.toStdString();
+    EXPECT_EQ(std::pair(readAll(path("fig.jpg")), readAll(output)),
+              std::pair(QByteArray("<missing>"), written));
 }
 
 // Three flat curves at y 0, 1 and 2 (the first reaching out to -10 and 10 to widen the frame):
