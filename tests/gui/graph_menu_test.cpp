@@ -241,48 +241,38 @@ TEST_F(GraphMenuTest, SavedFiguresAndStatisticsAreMergonBatchs) {
 }
 
 // Three flat curves at y 0, 1 and 2 (the first reaching out to -10 and 10 to widen the frame):
-// the band lies under the red mean at 1, pale red on both sides, the standard error narrower
-// than the deviation, the 95 % interval (t = 4.3) wider; none without a spread.
+// the band lies under the red mean at 1, pale red on both sides. The frame spans y 10.5 down to
+// -10.5 over 213 pixels, 10.14 to 1, and x 0 to 12.6 over 325, so x 5 is column 129 and the mean
+// row 96; the spread is 1, the standard error 0.577, the 95 % interval 4.303 * 0.577 = 2.484.
 TEST_F(GraphMenuTest, WriteDrawsTheChosenBandUnderTheMeanCurve) {
-    const std::string a = writeCurve("a.txt", {{0, 0}, {10, 0}, {11, 10}, {12, -10}});
-    const std::string b = writeCurve("b.txt", {{0, 1}, {10, 1}});
-    const std::string c = writeCurve("c.txt", {{0, 2}, {10, 2}});
+    const std::string files[] = {writeCurve("a.txt", {{0, 0}, {10, 0}, {11, 10}, {12, -10}}),
+                                 writeCurve("b.txt", {{0, 1}, {10, 1}}),
+                                 writeCurve("c.txt", {{0, 2}, {10, 2}})};
     form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
-    const QColor pale(255, 205, 205);
-    struct Case {
+    const struct {
         const char *spread;
-        int above, below; // pale pixels in one column
-    } measured[4];
-    const char *spreads[] = {"None", "Standard Error", "Standard Deviation",
-                             "95 % Confidence Interval"};
-    for (int i = 0; i < 4; ++i) {
+        double rows; // pale rows on each side of the mean
+    } cases[] = {{"None", 0},
+                 {"Standard Error", 5.86},
+                 {"Standard Deviation", 10.14},
+                 {"95 % Confidence Interval", 25.19}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.spread);
         form->Command3->click();
-        for (const std::string &file : {a, b, c})
+        for (const std::string &file : files)
             add(file);
-        trigger(QString::fromUtf8(spreads[i]));
+        trigger(QString::fromUtf8(c.spread));
         form->Command1->click();
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-        const PanelCanvas &canvas = form->Picture1->canvas();
-        const QImage image = canvas.image();
-        const QPointF onMean = canvas.toPixel(5, -1);
-        const int x = static_cast<int>(onMean.x()), meanY = static_cast<int>(onMean.y());
-        int redY = -1;
-        for (int y = meanY - 2; y <= meanY + 2; ++y)
-            if (image.pixelColor(x, y) == QColor(255, 0, 0))
-                redY = y;
-        ASSERT_GE(redY, 0) << spreads[i];
-        measured[i] = {spreads[i], 0, 0};
+        const QImage image = form->Picture1->canvas().image();
+        ASSERT_EQ(image.pixelColor(129, 96), QColor(255, 0, 0));
+        int above = 0, below = 0;
         for (int y = 0; y < image.height(); ++y)
-            if (image.pixelColor(x, y) == pale)
-                ++(y < redY ? measured[i].above : measured[i].below);
+            if (image.pixelColor(129, y) == QColor(255, 205, 205))
+                ++(y < 96 ? above : below);
+        EXPECT_NEAR(above, c.rows, 1.5);
+        EXPECT_NEAR(below, c.rows, 1.5);
     }
-    EXPECT_EQ(measured[0].above + measured[0].below, 0);
-    for (int i = 1; i < 4; ++i) {
-        EXPECT_GT(measured[i].above, 2) << measured[i].spread;
-        EXPECT_GT(measured[i].below, 2) << measured[i].spread;
-    }
-    EXPECT_LT(measured[1].above, measured[2].above);
-    EXPECT_LT(measured[2].above, measured[3].above);
 }
 
 // Files with quotes, blanks and a dollar in their names, each with its own settings, over the
