@@ -10,10 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <grp.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include <sstream>
 
@@ -50,6 +46,7 @@ TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
     const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
     const QString H = QString::fromStdString(writeFile("h.txt", "h \"h\"\n1 2\n"));
+    const QString column = "a whole number of 1 or more", lines = "a whole number of 0 or more";
     struct Case {
         const char *what;
         QStringList arguments;
@@ -96,6 +93,17 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
          "--confidence takes a level between 0 and 1"},
         {"confidence without statistics", {A, B, "--confidence", "0.95"}, 2,
          "--confidence needs --statistics"},
+        // Option values are numbers of the input files' grammar, the whole text; counts whole
+        // numbers within their limits (the whole text one number is the engine's test).
+        {"x column not a number", {"--x-column", "abc", A}, 2, "--x-column takes " + column + ", not \"abc\""},
+        {"y column 0", {"--y-column", "0", A}, 2, "--y-column takes " + column + ", not \"0\""},
+        {"skip lines -1", {"--skip-lines", "-1", A}, 2, "--skip-lines takes " + lines + ", not \"-1\""},
+        {"skip lines 2.5", {"--skip-lines", "2.5", A}, 2, "--skip-lines takes " + lines + ", not \"2.5\""},
+        {"divisions 50.5", {"--divisions", "50.5", A}, 2, "--divisions takes " + column + ", not \"50.5\""},
+        {"divisions empty", {"--divisions", "", A}, 2, "--divisions takes " + column + ", not \"\""},
+        {"weight with a comma", {"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
+        {"coefficient and a blank", {"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
+        {"coefficient inf", {"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
         // clang-format on
     };
     // A usage error is one line, then where to read more.
@@ -133,81 +141,11 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
         EXPECT_TRUE(help.out.contains(option)) << option;
 }
 
-// Option values are numbers of the input files' grammar, the whole text; counts whole numbers
-// within their limits. A refused value is a usage error that names it and writes nothing.
-TEST_F(BatchTest, OptionValuesAreReadStrictly) {
+// A tab-separated file with decimal commas and named columns, and a semicolon file, hold the
+// data of a and b: they give the table of a and b in the default format. Whole numbers written
+// with an exponent, and values with a decimal comma, give what the plain forms give.
+TEST_F(BatchTest, FilesInOtherFormatsAndOptionValuesInOtherFormsGiveTheSameTable) {
     const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
-    const QString earlier =
-        QString::fromStdString(writeFile("earlier.mrg", "an earlier result\r\n"));
-    const std::string column = "a whole number of 1 or more", lines = "a whole number of 0 or more";
-    const struct {
-        const char *option, *text;
-        std::string takes;
-    } refused[] = {
-        // clang-format off
-        // The whole text one number is the engine's test; here, each option's words.
-        {"--x-column", "abc", column}, {"--y-column", "0", column}, {"--skip-lines", "-1", lines},
-        {"--skip-lines", "2.5", lines}, {"--divisions", "50.5", column}, {"--divisions", "", column},
-        {"--weight", "0,5", "a number"},
-        {"--x-coefficient", "1.5 ", "a number"}, {"--y-coefficient", "inf", "a number"},
-        // clang-format on
-    };
-    for (const auto &value : refused) {
-        const Result r = runBatch({value.option, value.text, A, B, "--output", earlier});
-        EXPECT_EQ(r.exitCode, 2) << value.option << " " << value.text;
-        EXPECT_TRUE(r.err.startsWith(
-            QString::fromStdString("mergon-batch: " + std::string(value.option) + " takes " +
-                                   value.takes + ", not \"" + value.text + "\"\n")))
-            << r.err.toStdString();
-        EXPECT_EQ(readAll(earlier.toStdString()), "an earlier result\r\n");
-    }
-    // Whole numbers written as decimals or with an exponent, and under --decimal-comma values
-    // with a comma, give what the plain forms give.
-    Result r = runBatch({"--weight", "0.5", A, B, "--range", "0.2:1.1", "--output", earlier});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QByteArray plain = readAll(earlier.toStdString());
-    const QString other = QString::fromStdString(path("other.mrg"));
-    r = runBatch({"--decimal-comma", "--weight", "0,5", "--x-column", "5.0", "--skip-lines",
-                  "3E+00", "--decimal-point", A, B, "--decimal-comma", "--divisions", "1E+02",
-                  "--range", "0,2:1.1", "--output", other});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(other.toStdString()), plain);
-    // A file named twice counts twice, with a warning.
-    r = runBatch({A, A, "--output", other});
-    EXPECT_EQ(std::tuple(r.exitCode, r.err),
-              std::tuple(0, "mergon-batch: warning: " + A +
-                                " is named more than once; it counts each time\n"));
-}
-
-// A chosen range that is the common or the union range writes the same files as that range.
-TEST_F(BatchTest, AChosenRangeEqualToTheCommonOrUnionRangeWritesTheSameFiles) {
-    auto run = [&](const QString &range, const QString &name) {
-        const std::string output = path(name + ".mrg"), table = path(name + ".csv");
-        Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b),
-                             "--divisions", "37", "--range", range, "--output",
-                             QString::fromStdString(output), "--statistics",
-                             QString::fromStdString(table)});
-        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        return std::tuple(readAll(output), readAll(table), r.out);
-    };
-    const struct {
-        QString named, chosen, shown;
-    } cases[] = {{"common", "0.2:1.1", "chosen range 0.2 to 1.1,"},
-                 {"union", "1e-1:1.3", "chosen range 0.1 to 1.3,"}};
-    for (const auto &range : cases) {
-        SCOPED_TRACE(range.named.toStdString());
-        const auto [output, table, out] = run(range.named, range.named);
-        const auto [chosenOutput, chosenTable, chosenOut] = run(range.chosen, "chosen");
-        EXPECT_TRUE(output.startsWith(" Number") && table.startsWith("number,x,mean"));
-        EXPECT_EQ(chosenOutput, output);
-        EXPECT_EQ(chosenTable, table);
-        EXPECT_TRUE(chosenOut.contains(range.shown)) << chosenOut.toStdString();
-    }
-}
-
-// A tab-separated file with decimal commas and named columns, and a semicolon file, give the
-// table of the same data in the default format.
-TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTable) {
     const QString tabs = QString::fromStdString(
         writeFile("tabs.txt",
                   "DSC run\r\nsample a\r\nNo\t\"Heat flow/mW\"\tTime/s\tTsample/C\r\n"
@@ -215,20 +153,45 @@ TEST_F(BatchTest, FilesWithDecimalCommasAndNamedColumnsGiveTheDefaultFormatsTabl
     const QString semicolons = QString::fromStdString(
         writeFile("semicolons.csv", "Tsample/C;No;\"Heat flow/mW\"\r\n"
                                     "0,2;1;2\r\n0,9;2;1,75D0\r\n0,5;3;0,5\r\n1,1;4;4\r\n"));
-    Result r = runBatch({QString::fromStdString(a), QString::fromStdString(b), "--output",
-                         QString::fromStdString(path("default.mrg"))});
+    const QString plain = QString::fromStdString(path("plain.mrg"));
+    Result r =
+        runBatch({"--verbose", "--weight", "0.5", A, B, "--range", "0.2:1.1", "--output", plain});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = runBatch({"--verbose", "--decimal-comma", "--x-name", "Tsample/C", "--y-name",
-                  "Heat flow/mW", tabs, "--skip-lines", "1", semicolons, "--output",
-                  QString::fromStdString(path("instrument.mrg"))});
+    EXPECT_TRUE(r.out.contains("chosen range 0.2 to 1.1,")) << r.out.toStdString();
+    const QString other = QString::fromStdString(path("other.mrg"));
+    r = runBatch({"--verbose",
+                  "--decimal-comma",
+                  "--weight",
+                  "0,5",
+                  "--x-name",
+                  "Tsample/C",
+                  "--y-name",
+                  "Heat flow/mW",
+                  "--skip-lines",
+                  "3E+00",
+                  tabs,
+                  "--skip-lines",
+                  "1",
+                  semicolons,
+                  "--divisions",
+                  "1E+02",
+                  "--range",
+                  "0,2:1.1",
+                  "--output",
+                  other});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(path("instrument.mrg")), readAll(path("default.mrg")));
+    EXPECT_EQ(readAll(other.toStdString()), readAll(plain.toStdString()));
     for (const char *shown :
          {"decimal comma, fields separated by blanks, tabs and semicolons",
           "x column 4 named \"Tsample/C\"", "y column 2 named \"Heat flow/mW\"",
           "x column 1 named \"Tsample/C\"", "y column 3 named \"Heat flow/mW\""})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(shown))) << shown << "\n"
                                                               << r.out.toStdString();
+    // A file named twice counts twice, with a warning.
+    r = runBatch({A, A, "--output", other});
+    EXPECT_EQ(std::tuple(r.exitCode, r.err),
+              std::tuple(0, "mergon-batch: warning: " + A +
+                                " is named more than once; it counts each time\n"));
 }
 
 // Many files, one beyond the window's 32767 lines, read on one thread and on three: the same
@@ -440,41 +403,38 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
     }
 }
 
-// What a reader of a figure file finds in it.
-struct FigureSeen {
-    QSize pixels{};             // PNG
-    int dpi = 0;                // PNG: its resolution tag
-    bool clearEdge = false;     // PNG: the outermost pixels are white (nothing touches the edge)
-    bool panelColours = false;  // PNG: many red (mean), blue (axes) and black (input) pixels
-    QString width{}, height{};  // SVG: the page's attributes
-    double fontPoints = 0;      // SVG: the first text's size at the printed size
-    QStringList texts{};        // SVG: the text elements
-    QMap<QString, int> paths{}; // SVG: paths by their group's stroke (or fill) colour
-    QSizeF page{};              // PDF: the MediaBox in points
-    bool fontsEmbedded = false; // PDF
-};
-
-FigureSeen readFigure(const QString &path) {
-    FigureSeen seen;
+// What a reader of a figure file finds in it, one fact a line. PNG: its size and resolution tag,
+// "clear edge" when its outermost pixels are white (nothing touches the edge), "panel colours"
+// with many red (mean), blue (axes) and black (input) pixels. SVG: the page's size, the first
+// text's size at the printed size, each text element, and the paths by their group's stroke (or
+// fill) colour. PDF: the MediaBox in whole points, "fonts embedded".
+QStringList readFigure(const QString &path) {
+    QStringList facts;
     if (path.endsWith(".png")) {
         const QImage image(path);
-        seen.pixels = image.size();
-        seen.dpi = qRound(image.dotsPerMeterX() * 0.0254);
-        seen.clearEdge = !image.isNull();
-        seen.panelColours = std::ranges::all_of(QList{Qt::red, Qt::blue, Qt::black}, [&](auto c) {
-            return countColour(image, QColor(c)) > 50;
-        });
+        facts << QStringLiteral("%1x%2 at %3 dpi")
+                     .arg(image.width())
+                     .arg(image.height())
+                     .arg(qRound(image.dotsPerMeterX() * 0.0254));
+        bool clearEdge = !image.isNull();
         for (int x = 0; x < image.width(); ++x)
             for (int y = 0; y < image.height(); ++y)
                 if ((x < 2 || y < 2 || x >= image.width() - 2 || y >= image.height() - 2) &&
                     image.pixel(x, y) != qRgb(255, 255, 255))
-                    seen.clearEdge = false;
+                    clearEdge = false;
+        if (clearEdge)
+            facts << "clear edge";
+        if (std::ranges::all_of(QList{Qt::red, Qt::blue, Qt::black},
+                                [&](auto c) { return countColour(image, QColor(c)) > 50; }))
+            facts << "panel colours";
     } else if (path.endsWith(".svg")) {
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
         QXmlStreamReader xml(&file);
         double mmPerUnit = 0;
         QString colour;
+        QMap<QString, int> paths;
+        bool sized = false; // by the first text
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
@@ -482,32 +442,39 @@ FigureSeen readFigure(const QString &path) {
                 return xml.attributes().value(name).toString();
             };
             if (xml.name() == QLatin1String("svg")) {
-                seen.width = value("width");
-                seen.height = value("height");
-                mmPerUnit = QString(seen.width).remove("mm").toDouble() /
+                facts << value("width") + " x " + value("height");
+                mmPerUnit = QString(value("width")).remove("mm").toDouble() /
                             value("viewBox").split(' ').value(2).toDouble();
             } else if (xml.name() == QLatin1String("g") && !value("stroke").isEmpty()) {
                 colour = value("stroke") == "none" ? "fill " + value("fill") : value("stroke");
-            } else if (xml.name() == QLatin1String("path")) {
-                ++seen.paths[colour];
-            } else if (xml.name() == QLatin1String("image")) {
-                ++seen.paths["image"];
+            } else if (xml.name() == QLatin1String("path") ||
+                       xml.name() == QLatin1String("image")) {
+                ++paths[xml.name() == QLatin1String("image") ? "image" : colour];
             } else if (xml.name() == QLatin1String("text")) {
-                if (seen.texts.isEmpty())
-                    seen.fontPoints = value("font-size").toDouble() * mmPerUnit / 25.4 * 72;
-                seen.texts << xml.readElementText();
+                if (!std::exchange(sized, true))
+                    facts << QString::number(value("font-size").toDouble() * mmPerUnit / 25.4 * 72,
+                                             'f', 1) +
+                                 " pt";
+                facts << "text " + xml.readElementText();
             }
         }
         EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        QStringList byColour;
+        for (const auto &[group, n] : paths.asKeyValueRange())
+            byColour << group + " " + QString::number(n);
+        facts << "paths " + byColour.join(", ");
     } else {
         const QByteArray pdf = readAll(path.toStdString());
         const QRegularExpressionMatch box =
             QRegularExpression(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])")
                 .match(QString::fromLatin1(pdf));
-        seen.page = QSizeF(box.captured(1).toDouble(), box.captured(2).toDouble());
-        seen.fontsEmbedded = pdf.contains("/FontFile2");
+        facts << QStringLiteral("page %1 x %2 pt")
+                     .arg(qRound(box.captured(1).toDouble()))
+                     .arg(qRound(box.captured(2).toDouble()));
+        if (pdf.contains("/FontFile2"))
+            facts << "fonts embedded";
     }
-    return seen;
+    return facts;
 }
 
 // The four sample runs (their last header line names x Tsample/C and y HeatFlow/mW, x from
@@ -517,52 +484,46 @@ TEST_F(BatchTest, FiguresAreWhatTheRequestAsks) {
     for (const char *run : {"run1.txt", "run2.txt", "run3.txt", "run4.txt"})
         runs << QStringLiteral(MERGON_EXAMPLES "/") + run;
     const QStringList paper{"--plot-style", "paper"};
-    const QStringList legend{"mean of 4 curves", "mean +- 1 sd", "input curves"};
+    const QStringList legend{"text mean of 4 curves", "text mean +- 1 sd", "text input curves"};
     struct Case {
         const char *what;
         QString file;
-        QStringList arguments;
-        FigureSeen expected;     // the fields that apply to the format
-        QStringList absent = {}; // texts an SVG may not hold
+        QStringList arguments, facts; // facts the file shows
+        QStringList absent = {};      // and facts it may not show
     } cases[] = {
         // clang-format off
-        {"paper PNG by default", "f.png", paper, {.pixels = QSize(1417, 945), .dpi = 300, .clearEdge = true}},
-        {"paper PNG, bare size", "f.png", paper + QStringList{"--plot-size", "1200x800"},
-         {.pixels = QSize(1200, 800), .dpi = 300, .clearEdge = true}},
+        {"paper PNG by default", "f.png", paper, {"1417x945 at 300 dpi", "clear edge"}},
+        {"paper PNG, bare size", "f.png", paper + QStringList{"--plot-size", "1200x800"}, {"1200x800 at 300 dpi", "clear edge"}},
         {"paper PNG in mm at 600 dpi", "f.png", paper + QStringList{"--plot-size", "85x60mm", "--dpi", "600"},
-         {.pixels = QSize(2008, 1417), .dpi = 600, .clearEdge = true}},
+         {"2008x1417 at 600 dpi", "clear edge"}},
         {"paper PNG in inches, no legend, no labels", "f.png",
          paper + QStringList{"--plot-size", "4x3in", "--dpi=100", "--legend", "off", "--x-label", "",
-                             "--y-label", "", "--title", "Heating"}, {.pixels = QSize(400, 300), .dpi = 100, .clearEdge = true}},
-        {"panel PNG tagged with the dpi given", "f.png", {"--dpi", "150"},
-         {.pixels = QSize(329, 217), .dpi = 150, .panelColours = true}},
-        {"panel PNG in cm", "f.png", {"--plot-size", "2.54x1.27cm", "--dpi", "200"}, {.pixels = QSize(200, 100), .dpi = 200}},
+                             "--y-label", "", "--title", "Heating"}, {"400x300 at 100 dpi", "clear edge"}},
+        {"panel PNG tagged with the dpi given", "f.png", {"--dpi", "150"}, {"329x217 at 150 dpi", "panel colours"}},
+        {"panel PNG in cm", "f.png", {"--plot-size", "2.54x1.27cm", "--dpi", "200"}, {"200x100 at 200 dpi"}},
         {"paper SVG of 85 mm, labels from the header", "f.svg", paper + QStringList{"--plot-size", "85x60mm"},
-         {.width = "85mm", .height = "60mm", .fontPoints = 8,
-          .texts = legend + QStringList{"Tsample/C", "HeatFlow/mW"},
-          .paths = {{"#aaaaaa", 4}, {"#ff0000", 1}, {"fill #ff0000", 1}}}},
+         legend + QStringList{"85mm x 60mm", "8.0 pt", "text Tsample/C", "text HeatFlow/mW",
+                              "paths #aaaaaa 4, #ff0000 1, fill #ff0000 1"}},
         {"paper SVG in inches, given labels, title, 10 pt, ci band", "f.svg",
          paper + QStringList{"--plot-size", "2x1in", "--font-size", "10", "--x-label", "T / \u00b0C",
                              "--y-label", "", "--title", "Run A", "--band", "ci"},
-         {.width = "50.8mm", .height = "25.4mm", .fontPoints = 10,
-          .texts = {"T / \u00b0C", "Run A", "95 % confidence interval"}},
-         {"HeatFlow/mW", "mean +- 1 sd"}},
+         {"50.8mm x 25.4mm", "10.0 pt", "text T / \u00b0C", "text Run A", "text 95 % confidence interval"},
+         {"text HeatFlow/mW", "text mean +- 1 sd"}},
         {"paper SVG in points, no legend, no band", "f.svg",
          paper + QStringList{"--plot-size", "600x400", "--legend=off", "--band", "none"},
-         {.width = "211.667mm", .height = "141.111mm", .fontPoints = 8, .texts = {"Tsample/C"}},
-         legend},
+         {"211.667mm x 141.111mm", "8.0 pt", "text Tsample/C"}, legend},
         {"the frame follows --range", "f.svg", paper + QStringList{"--range", "120:135"},
-         {.texts = {"120", "125", "130", "135"}}, {"50", "100", "150"}},
+         {"text 120", "text 125", "text 130", "text 135"}, {"text 50", "text 100", "text 150"}},
         {"x and y limits by hand", "f.svg",
          paper + QStringList{"--range", "120:135", "--x-limits", "0:1000", "--y-limits", "-10:10"},
-         {.texts = {"0", "1000", "\u221210", "10"}}, {"135"}},
-        {"panel SVG in points", "f.svg", {"--plot-size", "600x400"},
-         {.width = "211.667mm", .height = "141.111mm", .paths = {{"image", 1}}}},
+         {"text 0", "text 1000", "text \u221210", "text 10"}, {"text 135"}},
+        {"panel SVG in points", "f.svg", {"--plot-size", "600x400"}, {"211.667mm x 141.111mm", "paths image 1"}},
+        // Qt's PDF writer gives the page whole points.
         {"paper PDF of 85 mm", "f.pdf", paper + QStringList{"--plot-size", "85x60mm"},
-         {.page = QSizeF(240.94, 170.08), .fontsEmbedded = true}},
+         {"page 241 x 170 pt", "fonts embedded"}},
         {"paper PDF in points", "f.pdf", paper + QStringList{"--plot-size", "600x400pt"},
-         {.page = QSizeF(600, 400), .fontsEmbedded = true}},
-        {"panel PDF", "f.pdf", {}, {.page = QSizeF(329, 217)}},
+         {"page 600 x 400 pt", "fonts embedded"}},
+        {"panel PDF", "f.pdf", {}, {"page 329 x 217 pt"}, {"fonts embedded"}},
         // clang-format on
     };
     for (const Case &request : cases) {
@@ -575,34 +536,12 @@ TEST_F(BatchTest, FiguresAreWhatTheRequestAsks) {
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty())
             << r.out.toStdString() << r.err.toStdString();
-        const FigureSeen seen = readFigure(file);
-        const FigureSeen &e = request.expected;
-        if (request.file.endsWith(".png")) {
-            EXPECT_EQ(seen.pixels, e.pixels);
-            EXPECT_EQ(seen.dpi, e.dpi);
-            EXPECT_TRUE(seen.clearEdge || !e.clearEdge);
-            EXPECT_TRUE(seen.panelColours || !e.panelColours);
-        } else if (request.file.endsWith(".svg")) {
-            if (!e.width.isEmpty()) {
-                EXPECT_EQ(std::pair(seen.width, seen.height), std::pair(e.width, e.height));
-            }
-            if (e.fontPoints > 0) {
-                EXPECT_NEAR(seen.fontPoints, e.fontPoints, 0.05);
-            }
-            for (const QString &text : e.texts)
-                EXPECT_TRUE(seen.texts.contains(text))
-                    << text.toStdString() << " in " << seen.texts.join('|').toStdString();
-            for (const QString &text : request.absent)
-                EXPECT_FALSE(seen.texts.contains(text)) << text.toStdString();
-            if (!e.paths.isEmpty()) {
-                EXPECT_EQ(seen.paths, e.paths);
-            }
-        } else {
-            // Qt's PDF writer gives the page whole points.
-            EXPECT_NEAR(seen.page.width(), e.page.width(), 0.5);
-            EXPECT_NEAR(seen.page.height(), e.page.height(), 0.5);
-            EXPECT_EQ(seen.fontsEmbedded, e.fontsEmbedded);
-        }
+        const QStringList seen = readFigure(file);
+        for (const QString &fact : request.facts)
+            EXPECT_TRUE(seen.contains(fact))
+                << fact.toStdString() << " in " << seen.join('|').toStdString();
+        for (const QString &fact : request.absent)
+            EXPECT_FALSE(seen.contains(fact)) << fact.toStdString();
     }
 }
 

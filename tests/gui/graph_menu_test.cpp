@@ -164,31 +164,46 @@ TEST_F(GraphMenuTest, OpensOnARightClickOnTheGraphOrTheMenuKeyOnly) {
     }
 }
 
-// Each figure is the one mergon-batch draws for the same files, range and band: the same
-// pixels, the same SVG, a PDF page of the same size.
-TEST_F(GraphMenuTest, SavedFiguresAreMergonBatchsPaperFigures) {
+// Each figure, and the table of the last "Write to File", are the ones mergon-batch writes for
+// the same files, division count, range and band: the same pixels, the same SVG, a PDF page of
+// the same size, the same table (with the interval's columns under "95 % Confidence Interval").
+TEST_F(GraphMenuTest, SavedFiguresAndStatisticsAreMergonBatchs) {
     addExamples({"run1.txt", "run2.txt"});
-    form->Text3->setText("50");
+    const std::string output = path("out.mrg");
+    form->Text2[0]->setText(QString::fromStdString(output));
     struct Case {
         const char *file, *spread, *band, *averageOver, *range;
     } cases[] = {
         {"fig.png", "95 % Confidence Interval", "ci", "Common Range", "common"},
         {"fig.SVG", "Standard Deviation", "sd", "All Curves", "union"},
-        {"fig.pdf", "Standard Error", "se", "Common Range", "common"},
+        {"fig.svg", "Standard Error", "se", "Common Range", "common"},
+        {"fig.pdf", "None", "none", "Common Range", "common"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
         trigger(QString::fromUtf8(c.spread));
         trigger(QString::fromUtf8(c.averageOver));
+        form->Text3->setText("37");
+        const Session before = form->session();
         save("&Save Figure...", path(c.file));
+        EXPECT_TRUE(form->session() == before); // the window's session is left alone
+        form->Command1->click();
+        form->Text3->setText("5"); // the table is the write's, whatever the box says now
+        save("Save S&tatistics...", path("window.csv"));
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
         const QByteArray window = readAll(path(c.file));
         const QString batchFile = QString::fromStdString(path(QStringLiteral("batch-") + c.file));
-        Result r =
-            runBatch({example("run1.txt"), example("run2.txt"), "--divisions", "50", "--output",
-                      QString::fromStdString(path("batch.mrg")), "--plot", batchFile,
-                      "--plot-style", "paper", "--band", c.band, "--range", c.range});
+        const QStringList interval{"--confidence", "0.95"};
+        Result r = runBatch(QStringList{example("run1.txt"), example("run2.txt"), "--divisions",
+                                        "37", "--output", QString::fromStdString(path("batch.mrg")),
+                                        "--statistics", QString::fromStdString(path("batch.csv")),
+                                        "--plot", batchFile, "--plot-style", "paper", "--band",
+                                        c.band, "--range", c.range} +
+                            (c.band == std::string("ci") ? interval : QStringList()));
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readAll(path("batch.mrg")), readAll(output));
+        EXPECT_EQ(readAll(path("window.csv")), readAll(path("batch.csv")));
+        EXPECT_EQ(readAll(path("window.csv")).count("\r\n"), 39);
         if (QByteArray(c.file).endsWith(".png")) {
             const QImage image = QImage::fromData(window, "PNG");
             EXPECT_EQ(image.size(), QSize(1417, 945)); // 120 x 80 mm at 300 dpi
@@ -208,103 +223,56 @@ TEST_F(GraphMenuTest, SavedFiguresAreMergonBatchsPaperFigures) {
             EXPECT_EQ(window, readAll(batchFile.toStdString()));
         }
     }
-    EXPECT_EQ(saveDialogs.front(),
-              "Save Figure: PNG image (*.png), SVG drawing (*.svg), PDF document (*.pdf)");
-    EXPECT_EQ(form->session().divisionCount, 0); // the window's session is left alone
+    EXPECT_EQ(
+        saveDialogs.mid(0, 2),
+        QStringList({"Save Figure: PNG image (*.png), SVG drawing (*.svg), PDF document (*.pdf)",
+                     "Save Statistics: CSV table (*.csv)"}));
 
-    // A type that none of the three is: the box, no file.
+    // A type that none of the three is, and a table over the output file: the box, no file
+    // changed.
+    const QByteArray written = readAll(output);
     save("&Save Figure...", path("fig.jpg"));
-    ASSERT_EQ(messages.size(), 1u);
+    save("Save S&tatistics...", output);
+    ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].text, "The picture could not be written. (75)");
-    EXPECT_EQ(readAll(path("fig.jpg")), "<missing>");
-}
-
-// The table of the last "Write to File" is mergon-batch --statistics's to the byte, with the
-// interval columns under "95 % Confidence Interval"; over the output file it is refused.
-TEST_F(GraphMenuTest, SavedStatisticsAreMergonBatchsTable) {
-    addExamples({"run1.txt", "run2.txt", "run3.txt"});
-    const QString output = QString::fromStdString(path("out.mrg"));
-    form->Text2[0]->setText(output);
-    struct Case {
-        const char *spread, *averageOver;
-        QStringList batchOptions;
-    } cases[] = {
-        {"None", "Common Range", {}},
-        {"Standard Deviation", "All Curves", {"--range", "union"}},
-        {"95 % Confidence Interval", "Common Range", {"--confidence", "0.95"}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.spread);
-        trigger(QString::fromUtf8(c.averageOver));
-        form->Text3->setText("37");
-        form->Command1->click();
-        form->Text3->setText("5"); // the table is the write's, whatever the box says now
-        trigger(QString::fromUtf8(c.spread));
-        save("Save S&tatistics...", path("window.csv"));
-        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-        Result r = runBatch(QStringList{example("run1.txt"), example("run2.txt"),
-                                        example("run3.txt"), "--divisions", "37", "--output",
-                                        QString::fromStdString(path("batch.mrg")), "--statistics",
-                                        QString::fromStdString(path("batch.csv"))} +
-                            c.batchOptions);
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QByteArray table = readAll(path("window.csv"));
-        EXPECT_EQ(table, readAll(path("batch.csv")));
-        EXPECT_EQ(table.count("\r\n"), 39);
-        EXPECT_EQ(readAll(path("batch.mrg")), readAll(output.toStdString()));
-    }
-    EXPECT_EQ(saveDialogs.front(), "Save Statistics: CSV table (*.csv)");
-
-    const QByteArray written = readAll(output.toStdString());
-    save("Save S&tatistics...", output.toStdString());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.endsWith("(75)")) << messages[0].text.toStdString();
-    EXPECT_EQ(readAll(output.toStdString()), written);
+    EXPECT_TRUE(messages[1].text.endsWith("(75)")) << messages[1].text.toStdString();
+    EXPECT_EQ(std::pair(readAll(path("fig.jpg")), readAll(output)),
+              std::pair(QByteArray("<missing>"), written));
 }
 
 // Three flat curves at y 0, 1 and 2 (the first reaching out to -10 and 10 to widen the frame):
-// the band lies under the red mean at 1, pale red on both sides, the standard error narrower
-// than the deviation, the 95 % interval (t = 4.3) wider; none without a spread.
+// the band lies under the red mean at 1, pale red on both sides. The frame spans y 10.5 down to
+// -10.5 over 213 pixels, 10.14 to 1, and x 0 to 12.6 over 325, so x 5 is column 129 and the mean
+// row 96; the spread is 1, the standard error 0.577, the 95 % interval 4.303 * 0.577 = 2.484.
 TEST_F(GraphMenuTest, WriteDrawsTheChosenBandUnderTheMeanCurve) {
-    const std::string a = writeCurve("a.txt", {{0, 0}, {10, 0}, {11, 10}, {12, -10}});
-    const std::string b = writeCurve("b.txt", {{0, 1}, {10, 1}});
-    const std::string c = writeCurve("c.txt", {{0, 2}, {10, 2}});
+    const std::string files[] = {writeCurve("a.txt", {{0, 0}, {10, 0}, {11, 10}, {12, -10}}),
+                                 writeCurve("b.txt", {{0, 1}, {10, 1}}),
+                                 writeCurve("c.txt", {{0, 2}, {10, 2}})};
     form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
-    const QColor pale(255, 205, 205);
-    struct Case {
+    const struct {
         const char *spread;
-        int above, below; // pale pixels in one column
-    } measured[4];
-    const char *spreads[] = {"None", "Standard Error", "Standard Deviation",
-                             "95 % Confidence Interval"};
-    for (int i = 0; i < 4; ++i) {
+        double rows; // pale rows on each side of the mean
+    } cases[] = {{"None", 0},
+                 {"Standard Error", 5.86},
+                 {"Standard Deviation", 10.14},
+                 {"95 % Confidence Interval", 25.19}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.spread);
         form->Command3->click();
-        for (const std::string &file : {a, b, c})
+        for (const std::string &file : files)
             add(file);
-        trigger(QString::fromUtf8(spreads[i]));
+        trigger(QString::fromUtf8(c.spread));
         form->Command1->click();
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-        const PanelCanvas &canvas = form->Picture1->canvas();
-        const QImage image = canvas.image();
-        const QPointF onMean = canvas.toPixel(5, -1);
-        const int x = static_cast<int>(onMean.x()), meanY = static_cast<int>(onMean.y());
-        int redY = -1;
-        for (int y = meanY - 2; y <= meanY + 2; ++y)
-            if (image.pixelColor(x, y) == QColor(255, 0, 0))
-                redY = y;
-        ASSERT_GE(redY, 0) << spreads[i];
-        measured[i] = {spreads[i], 0, 0};
+        const QImage image = form->Picture1->canvas().image();
+        ASSERT_EQ(image.pixelColor(129, 96), QColor(255, 0, 0));
+        int above = 0, below = 0;
         for (int y = 0; y < image.height(); ++y)
-            if (image.pixelColor(x, y) == pale)
-                ++(y < redY ? measured[i].above : measured[i].below);
+            if (image.pixelColor(129, y) == QColor(255, 205, 205))
+                ++(y < 96 ? above : below);
+        EXPECT_NEAR(above, c.rows, 1.5);
+        EXPECT_NEAR(below, c.rows, 1.5);
     }
-    EXPECT_EQ(measured[0].above + measured[0].below, 0);
-    for (int i = 1; i < 4; ++i) {
-        EXPECT_GT(measured[i].above, 2) << measured[i].spread;
-        EXPECT_GT(measured[i].below, 2) << measured[i].spread;
-    }
-    EXPECT_LT(measured[1].above, measured[2].above);
-    EXPECT_LT(measured[2].above, measured[3].above);
 }
 
 // Files with quotes, blanks and a dollar in their names, each with its own settings, over the
