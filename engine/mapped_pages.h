@@ -69,7 +69,7 @@ template <class T> class ArenaAllocator {
         return std::allocator<T>().allocate(n);
     }
     void deallocate(T *p, std::size_t n) noexcept {
-        if (!arena_ || !arena_->release(p, n * sizeof(T)))
+        if (!arena_ || n < kArenaBlock / sizeof(T) || !arena_->release(p, n * sizeof(T)))
             std::allocator<T>().deallocate(p, n);
     }
 

@@ -28,18 +28,6 @@ bool isMissingMarker(const char *text, std::size_t size) {
     return (lower(1) == 'a' && lower(2) == 'n') || (lower(1) == '/' && lower(2) == 'a');
 }
 
-Field::Kind fieldKind(NumberError error) {
-    switch (error) {
-    case NumberError::None:
-        return Field::Kind::Number;
-    case NumberError::OutOfRange:
-        return Field::Kind::TooLarge;
-    case NumberError::NotANumber:
-        break;
-    }
-    return Field::Kind::NonNumeric;
-}
-
 } // namespace
 
 Status TextFile::readField(Field &field) { return readField(field, true); }

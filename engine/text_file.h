@@ -34,6 +34,19 @@ struct Field {
     std::int64_t offset = -1; // the file offset where its item starts
 };
 
+// The kind of field that a conversion's outcome makes.
+inline Field::Kind fieldKind(NumberError error) {
+    switch (error) {
+    case NumberError::None:
+        return Field::Kind::Number;
+    case NumberError::OutOfRange:
+        return Field::Kind::TooLarge;
+    case NumberError::NotANumber:
+        break;
+    }
+    return Field::Kind::NonNumeric;
+}
+
 // A number of a plain data line, as it stands in the read buffer.
 struct PlainNumber {
     const char *begin = nullptr;
@@ -42,15 +55,7 @@ struct PlainNumber {
 
     // Its value, correctly rounded: Number, or TooLarge beyond the range of a double.
     Field::Kind convert(double &value) const {
-        switch (convertNumber(begin, end, exponentD, value)) {
-        case NumberError::None:
-            return Field::Kind::Number;
-        case NumberError::OutOfRange:
-            return Field::Kind::TooLarge;
-        case NumberError::NotANumber:
-            break;
-        }
-        return Field::Kind::NonNumeric;
+        return fieldKind(convertNumber(begin, end, exponentD, value));
     }
 };
 
