@@ -23,20 +23,14 @@
 namespace mergon {
 namespace {
 
-// Writes the header lines, then the rows (field values, before coefficients) as x in field 5
-// and y in field 6 of six, and adds the file as "Data File Open" does.
-void addCurve(Session &s, const std::string &path, const Rows &rows,
+// Writes the rows (field values, before coefficients) after the header lines and adds the file
+// as "Data File Open" does.
+void addCurve(Session &s, const TempDir &dir, const std::string &name, const Rows &rows,
               const SettingTexts &settings = {}) {
-    std::ofstream out(path, std::ios::binary);
-    out.precision(17); // enough digits to read every double back exactly
-    for (int i = std::stoi(settings.skipLines); i > 0; --i)
-        out << "header line\r\n";
-    for (const Row &r : rows)
-        out << "1 0 -1 7.5 " << r.x << " " << r.y << "\r\n";
-    out.close();
     TextFile file;
     Rows read;
     takeNextSlot(s);
+    const std::string path = dir.writeCurve(name, rows, std::stoi(settings.skipLines));
     ASSERT_TRUE(addInputFile(s, file, path, settings, read).ok()) << path;
 }
 
@@ -100,9 +94,9 @@ TEST(WriteMean, HundredDivisionsOverTheCommonRangeTwice) {
     TempDir dir;
     Session s;
     // x 0 to 10 with y2 = 4x; x 2 to 8 with y1 = x.
-    addCurve(s, dir.file("wide.txt"), {{0, 0}, {1, 4}, {2, 8}, {3, 12}, {4, 16}, {5, 20}},
+    addCurve(s, dir, "wide.txt", {{0, 0}, {1, 4}, {2, 8}, {3, 12}, {4, 16}, {5, 20}},
              {.xCoefficient = "2", .yCoefficient = "2"});
-    addCurve(s, dir.file("narrow.txt"), {{2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}, {8, 8}},
+    addCurve(s, dir, "narrow.txt", {{2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}, {8, 8}},
              {.yWeight = "2"});
     TextFile file;
     MeanCurve curve;
@@ -120,7 +114,7 @@ TEST(WriteMean, HundredDivisionsOverTheCommonRangeTwice) {
     ASSERT_TRUE(writeMean(s, file, out, "100", curve).ok());
     EXPECT_EQ(readBytes(out), bytes) << "a second run over the same files";
     // A read failure leaves the output file as it was.
-    std::ofstream(dir.file("narrow.txt")) << "1 2 3 4 0 6\r\n"; // shrunk after it was measured
+    dir.write("narrow.txt", "1 2 3 4 0 6\r\n"); // shrunk after it was measured
     EXPECT_EQ(writeMean(s, file, out, "100", curve).code(), kPastEnd);
     EXPECT_EQ(readBytes(out), bytes);
 }
@@ -129,8 +123,8 @@ TEST(WriteMean, MatchesTheGoldenFile) {
     TempDir dir;
     Session s;
     // Dyadic values, so that every mean is exact and can be checked by hand.
-    addCurve(s, dir.file("a"), {{-1, 2}, {0, -0.5}, {1, -0.5}, {2, 0x1p-15}, {3, 0x1p70}, {4, 1}});
-    addCurve(s, dir.file("b"), {{-2, 4}, {-1, 1}, {0, 0}, {1, 1}, {2, 0}, {3, 9}, {4, 16}, {5, 25}},
+    addCurve(s, dir, "a", {{-1, 2}, {0, -0.5}, {1, -0.5}, {2, 0x1p-15}, {3, 0x1p70}, {4, 1}});
+    addCurve(s, dir, "b", {{-2, 4}, {-1, 1}, {0, 0}, {1, 1}, {2, 0}, {3, 9}, {4, 16}, {5, 25}},
              {.skipLines = "0"});
     TextFile file;
     MeanCurve curve;
@@ -145,8 +139,8 @@ TEST(WriteMean, MatchesTheGoldenFile) {
 TEST(WriteMean, ATableThatCannotBeWrittenWholeChangesNoFile) {
     TempDir dir;
     Session s;
-    addCurve(s, dir.file("a"), {{0, 0}, {1, 1}});
-    addCurve(s, dir.file("b"), {{0, 1}, {1, 2}});
+    addCurve(s, dir, "a", {{0, 0}, {1, 1}});
+    addCurve(s, dir, "b", {{0, 1}, {1, 2}});
     const std::string out = dir.write("out.mrg", "an earlier result\r\n");
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -193,7 +187,7 @@ TEST(MeanCurveEquivalence, FastWayEqualsTheReferenceWayOnRandomInputs) {
             const int last = static_cast<int>(rows.size()) - 1;
             for (int swaps = pick(0, 2) == 0 ? pick(1, 4) : 0; swaps > 0; --swaps)
                 std::iter_swap(rows.begin() + pick(0, last), rows.begin() + pick(0, last));
-            addCurve(s, dir.file("in" + std::to_string(i) + ".txt"), rows, settings);
+            addCurve(s, dir, "in" + std::to_string(i) + ".txt", rows, settings);
         }
         const std::string divisions = std::to_string(pick(1, 40));
         SCOPED_TRACE("run " + std::to_string(run) + ", " + divisions + " divisions");

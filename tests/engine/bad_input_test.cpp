@@ -29,26 +29,19 @@ TEST(BadInputs, EachGivesItsMessageAndCodeAndAFailureChangesNoFile) {
             bad_inputs::Unprivileged unprivileged(c.unprivileged());
             InFolder inFolder(dir.root);
 
-            Session s;
+            bad_inputs::Added a = bad_inputs::addAll(c.inputs, p.inputs);
             TextFile file;
-            Rows rows;
-            Status status;
-            int failingInput = 0;
-            for (size_t i = 0; i < p.inputs.size() && status.ok(); ++i) {
-                takeNextSlot(s);
-                status = addInputFile(s, file, p.inputs[i], c.inputs[i].settings, rows);
-                if (!status.ok())
-                    failingInput = static_cast<int>(i) + 1;
-            }
             MeanCurve mean;
             MeanOptions options;
             if (!c.statistics.empty())
                 options.statisticsPath = dir.file(c.statistics);
+            Status status = a.status;
             if (status.ok())
-                status = writeMean(s, file, c.output.empty() ? s.outputFileName : c.output,
+                status = writeMean(a.session, file,
+                                   c.output.empty() ? a.session.outputFileName : c.output,
                                    c.divisions, mean, {}, options);
 
-            EXPECT_EQ(std::tuple(failingInput, status.code(), status.message(), status.subject()),
+            EXPECT_EQ(std::tuple(a.failingInput, status.code(), status.message(), status.subject()),
                       std::tuple(c.failingInput, c.code, c.code == 0 ? "" : c.expected, p.subject));
             EXPECT_FALSE(file.isOpen());
             if (c.code == 0) {

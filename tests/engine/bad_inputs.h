@@ -5,6 +5,7 @@
 // both, no input file may change, and a failure leaves every output as it was (earlier
 // results byte for byte) and no new file in the folder.
 
+#include "engine/commands.h"
 #include "engine/input_files.h"
 #include "temp_dir.h"
 
@@ -52,6 +53,29 @@ struct Input {
     Make make = Make::Text;
     mergon::SettingTexts settings = {};
 };
+
+// The files added in order as "Data File Open" adds them, up to the first that fails.
+struct Added {
+    mergon::Session session;
+    mergon::Status status;
+    mergon::Rows rows;    // of the last file added
+    int failingInput = 0; // from 1; 0 when every file is added
+};
+
+inline Added addAll(const std::vector<Input> &inputs, const std::vector<std::string> &paths,
+                    bool columnsInFile = false) {
+    Added a;
+    mergon::TextFile file;
+    for (size_t i = 0; i < paths.size() && a.status.ok(); ++i) {
+        mergon::takeNextSlot(a.session);
+        mergon::SettingTexts settings = inputs[i].settings;
+        settings.columnsInFile = columnsInFile;
+        a.status = mergon::addInputFile(a.session, file, paths[i], settings, a.rows);
+        a.failingInput = a.status.ok() ? 0 : static_cast<int>(i) + 1;
+    }
+    EXPECT_FALSE(file.isOpen());
+    return a;
+}
 
 struct Case {
     const char *what;
@@ -119,7 +143,7 @@ inline std::string divisionsUsage(const std::string &text) {
 inline const std::vector<Case> &cases() {
     using mergon::SettingTexts;
     using namespace std::string_literals;
-    const std::string header = "run 7\r\nsample B\r\nno t a b x y\r\n";
+    const std::string header = curve({});
     const Input a{"a.txt", curve({{"0", "0"}, {"1", "1"}, {"2", "2"}, {"3", "3"}})};
     const Input b{"b.txt", curve({{"0", "2"}, {"1", "3"}, {"2", "4"}, {"3", "5"}})};
     auto second = [](std::string text, Make make = Make::Text, SettingTexts settings = {}) {
@@ -202,7 +226,7 @@ inline const std::vector<Case> &cases() {
                   divisionsUsage("-40000")),
         withBatchOutcome(writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange), 0, ""),
         withBatchOutcome(writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "", kDivisionsOutOfRange),
-                         6, kDivisionsOutOfRange),
+                         6, "The number of divisions is out of range: it must be a whole number from 1 to 16777216. (6)"),
         writing("no common range", {a, second(curve({{"5", "1"}, {"8", "2"}}))}, "out.mrg", "100", 5, "",
                 noRange),
         {.what = "no common range, with a statistics table", .inputs = {a, second(curve({{"5", "1"}, {"8", "2"}}))},
@@ -268,15 +292,6 @@ inline std::string unreadableFile(const TempDir &dir, const std::string &name,
     return {};
 }
 
-inline void writeHugeLine(const std::string &path) {
-    std::ofstream out(path, std::ios::binary);
-    out << "run 7\r\nsample B\r\nno t a b x y\r\n1 2 3 4 ";
-    const std::string chunk(1 << 20, 'x');
-    for (int i = 0; i < 200; ++i)
-        out << chunk;
-    out << " 6\r\n";
-}
-
 inline Prepared prepare(const Case &c, const TempDir &dir) {
     Prepared p;
     for (const Input &input : c.inputs) {
@@ -299,9 +314,14 @@ inline Prepared prepare(const Case &c, const TempDir &dir) {
             if (path.empty())
                 p.skipped = "no file here refuses to be read";
             break;
-        case Make::HugeLine:
-            writeHugeLine(path);
+        case Make::HugeLine: {
+            std::ofstream out(path, std::ios::binary);
+            out << curve({}) << "1 2 3 4 ";
+            for (int i = 0; i < 200; ++i)
+                out << std::string(1 << 20, 'x');
+            out << " 6\r\n";
             break;
+        }
         case Make::AsIs:
             path = input.name;
             break;
@@ -359,17 +379,12 @@ inline std::string fingerprint(const std::filesystem::path &path) {
 inline std::map<std::string, std::string> contents(const std::filesystem::path &root) {
     namespace fs = std::filesystem;
     std::map<std::string, std::string> out;
-    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root)) {
-        const std::string name = fs::relative(entry.path(), root).string();
-        if (entry.is_symlink())
-            out[name] = "-> " + fs::read_symlink(entry.path()).string();
-        else if (entry.is_directory())
-            out[name] = "<folder>";
-        else if (entry.is_regular_file())
-            out[name] = fingerprint(entry.path());
-        else
-            out[name] = "<other>";
-    }
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root))
+        out[fs::relative(entry.path(), root).string()] =
+            entry.is_symlink()        ? "-> " + fs::read_symlink(entry.path()).string()
+            : entry.is_directory()    ? "<folder>"
+            : entry.is_regular_file() ? fingerprint(entry.path())
+                                      : "<other>";
     return out;
 }
 

@@ -89,13 +89,11 @@ TEST(ReadCurve, EdgeCasesAndFailures) {
                     delivered.push_back(row);
                     return Status::success();
                 });
+                // On a failure the rows are not checked, only that they are not left empty.
                 EXPECT_EQ(std::tuple(status.code(), status.message().empty(), file.isOpen(),
-                                     rows.empty(), xy(delivered)),
-                          std::tuple(c.code, c.code == 0, false, false, xy(c.rows)))
+                                     rows.empty(), xy(delivered), xy(status.ok() ? rows : c.rows)),
+                          std::tuple(c.code, c.code == 0, false, false, xy(c.rows), xy(c.rows)))
                     << status.message();
-                if (status.ok()) {
-                    EXPECT_EQ(xy(rows), xy(c.rows));
-                }
             }
     });
 }
@@ -150,15 +148,13 @@ TEST(MeasureFile, CountsAndFailuresInEveryLane) {
             const std::string path =
                 c.text.starts_with("@") ? data(c.text.substr(1)) : dir.write(c.name, c.text);
             TextFile tiny(1), normal, whole(TextFile::Reading::Whole);
-            for (TextFile *file : {&tiny, &normal, &whole}) {
+            for (const auto &[file, how] :
+                 {std::pair{&tiny, "tiny buffer"}, {&normal, "normal"}, {&whole, "whole"}}) {
                 FileMeasure m;
                 const Status status = measureFile(*file, path, c.skip, m);
                 EXPECT_EQ(std::tuple(status.code(), file->isOpen(), counts(m)),
                           std::tuple(c.code, false, counts(c.want)))
-                    << (file == &tiny     ? "tiny buffer"
-                        : file == &normal ? "normal"
-                                          : "whole")
-                    << ": " << status.message();
+                    << how << ": " << status.message();
             }
         }
     });

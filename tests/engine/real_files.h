@@ -50,6 +50,7 @@ inline const std::vector<Shape> &shapes() {
     const Input falling2 = curveFile("falling2.txt", {{"3.5", "4"}, {"1.5", "2"}, {"0.5", "1"}});
     const Input falling =
         curveFile("falling.txt", {{"3", "9"}, {"2", "3"}, {"1", "5"}, {"0", "0"}});
+    const Input negative = curveFile("n.txt", {{"-3.5", "4"}, {"-2", "2"}, {"-0.5", "1"}});
     // clang-format off
     static const std::vector<Shape> all = {
         {.what = "a falling file alone (beside another falling one)", .inputs = {falling2, falling},
@@ -64,22 +65,18 @@ inline const std::vector<Shape> &shapes() {
          .rows = {{3, 1}, {2, 7}, {2, -4}, {0, 2}},
          .sameMeanAs = {rising2, curveFile("r.txt", {{"0", "2"}, {"2", "-4"}, {"2", "7"}, {"3", "1"}})}},
         {.what = "an x coefficient of -1",
-         .inputs = {curveFile("n.txt", {{"-3.5", "4"}, {"-2", "2"}, {"-0.5", "1"}}),
-                    curveFile("c.txt", {{"1", "5"}, {"2", "3"}, {"3", "9"}}, {.xCoefficient = "-1"})},
+         .inputs = {negative, curveFile("c.txt", {{"1", "5"}, {"2", "3"}, {"3", "9"}}, {.xCoefficient = "-1"})},
          .lineCount = 3, .fieldsPerLine = 6, .xMin = -3, .xMax = -1,
          .rows = {{-1, 5}, {-2, 3}, {-3, 9}},
-         .sameMeanAs = {curveFile("n.txt", {{"-3.5", "4"}, {"-2", "2"}, {"-0.5", "1"}}),
-                        curveFile("r.txt", {{"-3", "9"}, {"-2", "3"}, {"-1", "5"}})}},
+         .sameMeanAs = {negative, curveFile("r.txt", {{"-3", "9"}, {"-2", "3"}, {"-1", "5"}})}},
         {.what = "empty fields in x and y leave their rows out",
-         .inputs = {rising2, {"gaps.csv", "x,y\r\n0,0\r\n1,\r\n,4\r\n2,3\r\n3,9\r\n", Make::Text,
-                              {.xColumn = "1", .yColumn = "2", .skipLines = "1"}}},
+         .inputs = {rising2, twoColumns("gaps.csv", "0,0\r\n1,\r\n,4\r\n2,3\r\n3,9\r\n")},
          .lineCount = 5, .fieldsPerLine = 2, .xMin = 0, .xMax = 3,
          .rows = {{0, 0}, {2, 3}, {3, 9}},
          .sameMeanAs = {rising2, twoColumns("r.txt", "0 0\r\n2 3\r\n3 9\r\n")}},
         {.what = "NA, nan and \"N/A\" in x and y leave their rows out; elsewhere they do no harm",
-         .inputs = {rising2, {"na.tsv", "x\ty\tnote\r\n0\tNA\tok\r\n1\t5\tNA\r\n\"N/A\"\t6\tok\r\n"
-                                        "2\tnan\tok\r\nNaN\t7\tok\r\n3\t9\t\"n/a\"\r\n", Make::Text,
-                              {.xColumn = "1", .yColumn = "2", .skipLines = "1"}}},
+         .inputs = {rising2, twoColumns("na.tsv", "0\tNA\tok\r\n1\t5\tNA\r\n\"N/A\"\t6\tok\r\n"
+                                                  "2\tnan\tok\r\nNaN\t7\tok\r\n3\t9\t\"n/a\"\r\n")},
          .lineCount = 6, .fieldsPerLine = 3, .xMin = 1, .xMax = 3, .rows = {{1, 5}, {3, 9}},
          .sameMeanAs = {rising2, twoColumns("r.txt", "1 5\r\n3 9\r\n")}},
         {.what = "every row missing",

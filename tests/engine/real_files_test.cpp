@@ -12,25 +12,8 @@ using namespace mergon;
 
 namespace {
 
-struct Added {
-    Session session;
-    Status status;
-    Rows rows; // of the last file
-};
-
-Added addAll(const std::vector<real_files::Input> &inputs, const std::vector<std::string> &paths,
-             bool columnsInFile = false) {
-    Added a;
-    TextFile file;
-    for (size_t i = 0; i < paths.size() && a.status.ok(); ++i) {
-        takeNextSlot(a.session);
-        SettingTexts settings = inputs[i].settings;
-        settings.columnsInFile = columnsInFile;
-        a.status = addInputFile(a.session, file, paths[i], settings, a.rows);
-    }
-    EXPECT_FALSE(file.isOpen());
-    return a;
-}
+using bad_inputs::addAll;
+using bad_inputs::Added;
 
 // The output file and the statistics table over the union range.
 std::pair<std::string, std::string> meanBytes(Session &s, const TempDir &dir) {

@@ -12,7 +12,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <sstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -31,12 +31,7 @@ Status averageCurves(const TempDir &dir, const std::vector<Curve> &curves, const
     TextFile file;
     Rows rows;
     const auto write = [&dir](size_t i, const Curve &curve) {
-        std::ostringstream text;
-        text.precision(17);
-        text << "h\r\nh\r\nh\r\n";
-        for (const Row &row : curve)
-            text << "1 0 0 0 " << row.x << ' ' << row.y << "\r\n";
-        return dir.write("in" + std::to_string(i + 1) + ".txt", text.str());
+        return dir.writeCurve("in" + std::to_string(i + 1) + ".txt", curve);
     };
     for (size_t i = 0; i < curves.size(); ++i) {
         takeNextSlot(s);
@@ -133,12 +128,6 @@ TEST(Statistics, StableForCloseValuesFarFromZero) {
 // Where two curves contribute, se is 1 and the interval mean -+ t for one degree of freedom:
 // cot(pi (1 - L) / 2) = 12.706204736174694 for L the double nearest 0.95, just below it.
 TEST(Statistics, TableBytesWithEmptySpreadWhereOneCurveContributes) {
-    const std::string plain = "number,x,mean,sd,se,n,min,max\r\n"
-                              "1,0,2,1.4142135623730951,1,2,1,3\r\n"
-                              "2,0.5,3,1.4142135623730951,1,2,2,4\r\n"
-                              "3,1,4,1.4142135623730951,1,2,3,5\r\n"
-                              "4,1.5,4,,,1,4,4\r\n"
-                              "5,2,5,,,1,5,5\r\n";
     const std::string withInterval =
         "number,x,mean,sd,se,n,min,max,ci_low,ci_high\r\n"
         "1,0,2,1.4142135623730951,1,2,1,3,-10.706204736174694,14.706204736174694\r\n"
@@ -155,7 +144,11 @@ TEST(Statistics, TableBytesWithEmptySpreadWhereOneCurveContributes) {
         ASSERT_TRUE(
             averageCurves(dir, {{{0, 1}, {1, 3}, {2, 5}}, {{0, 3}, {1, 5}}}, "4", options, mean)
                 .ok());
-        EXPECT_EQ(readBytes(dir.file("stats.csv")), interval ? withInterval : plain);
+        // Without the interval, each line loses its last two fields.
+        EXPECT_EQ(readBytes(dir.file("stats.csv")),
+                  interval
+                      ? withInterval
+                      : std::regex_replace(withInterval, std::regex(",[^,]*,[^,]*\r\n"), "\r\n"));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -24,6 +25,18 @@ struct TempDir {
     std::string write(const std::string &file, const std::string &bytes) const {
         std::ofstream(root / file, std::ios::binary) << bytes;
         return (root / file).string();
+    }
+    // Writes `headerLines` header lines, then a line per row with x in field 5 and y in field 6
+    // of six, every double exactly, to `file` in the folder and returns its path.
+    template <class Rows>
+    std::string writeCurve(const std::string &file, const Rows &rows, int headerLines = 3) const {
+        std::ostringstream text;
+        text.precision(17);
+        for (int i = 0; i < headerLines; ++i)
+            text << "header line\r\n";
+        for (const auto &row : rows)
+            text << "1 0 -1 7.5 " << row.x << ' ' << row.y << "\r\n";
+        return write(file, text.str());
     }
 };
 

@@ -27,12 +27,8 @@ std::string readAllFields(const std::string &path, bool convert, const ReadingRu
     Status status = file.openForReading(path);
     while (status.ok() && !file.atEnd() && out.size() < 100000 &&
            (status = file.readField(field, convert)).ok()) {
-        char text[32] = "E";
-        if (field.kind == Field::Kind::Missing)
-            text[0] = 'M';
-        else if (field.kind == Field::Kind::NonNumeric || field.kind == Field::Kind::TooLarge)
-            text[0] = field.kind == Field::Kind::TooLarge ? 'H' : 'T';
-        else if (field.kind == Field::Kind::Number)
+        char text[32] = {"NEMTH"[static_cast<int>(field.kind)]}; // by the order of the kinds
+        if (field.kind == Field::Kind::Number)
             *std::to_chars(text, text + sizeof text - 1, field.value).ptr = '\0';
         out += (out.empty() ? "" : " ") + std::string(text);
     }

@@ -264,26 +264,19 @@ TEST(BatchBadInputs, EachGivesItsMessageAndExitStatusAndAFailureChangesNoFile) {
                     << r.err.toStdString();
                 return r.exitCode;
             }
-            auto [code, expected] = c.inBatch.value_or(std::pair{c.code, c.expected});
-            if (const size_t at = expected.find("from 1 to 32767."); at != std::string::npos)
-                expected.replace(at, 16, "from 1 to 16777216.");
+            const auto [code, expected] = c.inBatch.value_or(std::pair{c.code, c.expected});
             const std::string message =
                 code == 0 ? ""
                           : "mergon-batch: " + (p.subject.empty() ? "" : p.subject + ": ") +
                                 expected + "\n";
             // A failed addition names its cause on a second line (real_files.h checks the
             // words).
-            const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
-            const std::string first = lines.isEmpty() ? "" : lines.front().toStdString() + "\n";
-            EXPECT_EQ(std::tuple(r.exitCode, first, r.out.toStdString()),
-                      std::tuple(code == 0 ? 0 : 1, message, std::string()));
-            EXPECT_EQ(lines.size(), code == 0             ? 0
-                                    : c.failingInput != 0 ? 2
-                                                          : 1)
+            const QRegularExpression err(
+                "^" + QRegularExpression::escape(QString::fromStdString(message)) +
+                (code != 0 && c.failingInput != 0 ? "mergon-batch: [^\n]+\n$" : "$"));
+            EXPECT_EQ(std::tuple(r.exitCode, err.match(r.err).hasMatch(), r.out.toStdString()),
+                      std::tuple(code == 0 ? 0 : 1, true, std::string()))
                 << r.err.toStdString();
-            if (lines.size() > 1) {
-                EXPECT_TRUE(lines[1].startsWith("mergon-batch: ")) << r.err.toStdString();
-            }
             if (code == 0) {
                 const QByteArray output = readAll(dir.file(c.output));
                 if (expected.empty())
