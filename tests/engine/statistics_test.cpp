@@ -172,16 +172,20 @@ TEST(Statistics, TheLastPointCountsForEveryCurveReachingTheRangesEnd) {
     EXPECT_EQ(written[0], written[1]);
 }
 
+// Refusals, points no file covers, and values that fit a float when added but not when the mean
+// is written: files that changed in between, to sums of 2e308 and spreads of 2.4e308.
 TEST(Statistics, RefusalsAndFailuresLeaveNoTable) {
     TempDir dir;
     const std::string table = dir.file("stats.csv"), refused = statisticsOverwriteText(75);
-    auto writingTo = [](const std::string &path) {
-        return MeanOptions{GridRange::kUnion, false, path};
+    auto writingTo = [](const std::string &path, GridRange range = GridRange::kUnion) {
+        return MeanOptions{range, false, path};
     };
-    // The options, the curves, the failure's code and part of its message; 4 divisions. No
-    // output is written either.
+    const Curve ones{{0, 1}, {0.75, 1}, {1, 1}};
+    // The options, the curves, the failure's code and part of its message, and the files'
+    // rows when the mean is written; 4 divisions. No output is written either.
     // clang-format off
-    const std::tuple<MeanOptions, std::vector<Curve>, int, std::string> cases[] = {
+    const struct { MeanOptions options; std::vector<Curve> curves; int code; std::string message;
+                   std::vector<Curve> changed = {}; } cases[] = {
         {writingTo(dir.file("in2.txt")), {kA, kB}, kOutputFailed, refused},
         {writingTo(dir.file("./out.mrg")), {kA, kB}, kOutputFailed, refused},
         {writingTo(table), {kShortC, {{1.75, 0}, {2, 1}}}, kInvalidArgument,
@@ -190,40 +194,21 @@ TEST(Statistics, RefusalsAndFailuresLeaveNoTable) {
          "No input file covers x = -1, so"},
         {{GridRange::kChosen, false, table, 0, 4}, {kA, kB}, kInvalidArgument,
          "No input file covers x = 3, so"},
+        {writingTo(table, GridRange::kCommon), {ones, ones}, kTooLarge,
+         "The mean at x = 0 is too large to be computed. (6)",
+         {{{0, 1e308}, {0.75, 1}, {1, 1}}, {{0, 1e308}, {0.75, 1}, {1, 1}}}},
+        {writingTo(table, GridRange::kCommon), {ones, ones}, kTooLarge,
+         "The standard deviation at x = 1 is too large to be computed. (6)",
+         {{{0, 1}, {0.75, 1}, {1, 1.7e308}}, {{0, 1}, {0.75, 1}, {1, -1.7e308}}}},
     };
     // clang-format on
-    for (const auto &[options, curves, code, message] : cases) {
+    for (const auto &[options, curves, code, message, changed] : cases) {
         SCOPED_TRACE(options.statisticsPath + " " + message);
-        std::filesystem::remove(dir.file("out.mrg"));
         MeanCurve mean;
-        const Status status = averageCurves(dir, curves, "4", options, mean);
+        const Status status = averageCurves(dir, curves, "4", options, mean, changed);
         EXPECT_EQ(status.code(), code);
         EXPECT_NE(status.message().find(message), std::string::npos) << status.message();
         EXPECT_FALSE(std::filesystem::exists(table));
-        EXPECT_FALSE(readBytes(dir.file("out.mrg")).starts_with(kOutputHeader));
-    }
-}
-
-// Values that fit a float when added may not when the mean is written: files that changed in
-// between, to sums of 2e308 and spreads of 2.4e308.
-TEST(Statistics, AMeanOrASpreadBeyondTheDoubleRangeFails) {
-    const Curve ones{{0, 1}, {1, 1}};
-    // clang-format off
-    const struct { std::vector<Curve> changed; std::string message; } cases[] = {
-        {{{{0, 1e308}, {1, 1}}, {{0, 1e308}, {1, 1}}},
-         "The mean at x = 0 is too large to be computed. (6)"},
-        {{{{0, 1}, {1, 1.7e308}}, {{0, 1}, {1, -1.7e308}}},
-         "The standard deviation at x = 1 is too large to be computed. (6)"},
-    };
-    // clang-format on
-    for (const auto &[changed, message] : cases) {
-        TempDir dir;
-        MeanCurve mean;
-        const Status status =
-            averageCurves(dir, {ones, ones}, "1",
-                          {GridRange::kCommon, false, dir.file("stats.csv")}, mean, changed);
-        EXPECT_EQ(std::tuple(status.code(), status.message()), std::tuple(kTooLarge, message));
-        EXPECT_FALSE(std::filesystem::exists(dir.file("stats.csv")));
         EXPECT_FALSE(std::filesystem::exists(dir.file("out.mrg")));
     }
 }
