@@ -101,10 +101,6 @@ struct Case {
     std::optional<std::pair<int, std::string>> inBatch = std::nullopt;
 };
 
-inline Case withUsage(Case c, std::string usage) {
-    c.usage = std::move(usage);
-    return c;
-}
 inline Case withBatchOutcome(Case c, int code, std::string text) {
     c.inBatch = {code, std::move(text)};
     return c;
@@ -136,9 +132,6 @@ inline const std::string kDivisions =
     "The number of divisions must be a whole number from 1 to 32767. (5)";
 inline const std::string kDivisionsOutOfRange =
     "The number of divisions is out of range: it must be a whole number from 1 to 32767. (6)";
-inline std::string divisionsUsage(const std::string &text) {
-    return "--divisions takes a whole number of 1 or more, not \"" + text + "\"";
-}
 
 inline const std::vector<Case> &cases() {
     using mergon::SettingTexts;
@@ -159,6 +152,12 @@ inline const std::vector<Case> &cases() {
                       std::string divisions, int code, std::string subject, std::string message,
                       std::string linkTo = "") {
         return Case{what, inputs, output, linkTo, divisions, 0, code, subject, message};
+    };
+    // The window reads the division count leniently, mergon-batch refuses it at once.
+    auto refusedDivisions = [&](const char *what, std::string text, int code, std::string message) {
+        Case c = writing(what, {a, b}, "out.mrg", text, code, "", std::move(message));
+        c.usage = "--divisions takes a whole number of 1 or more, not \"" + text + "\"";
+        return c;
     };
     std::string manyLines = header; // x 0, 1, 2, 3 over and over, y 6
     for (int i = 0; i < 32768; ++i)
@@ -218,12 +217,9 @@ inline const std::vector<Case> &cases() {
         // Not to be written by anyone: a kernel attribute file.
         writing("a read-only output", {a, b}, "/sys/kernel/notes", "100", 70, "/sys/kernel/notes",
                 probed(70)),
-        // The window reads the division count leniently, mergon-batch refuses it at once.
-        withUsage(writing("0 divisions", {a, b}, "out.mrg", "0", 5, "", kDivisions), divisionsUsage("0")),
-        withUsage(writing("divisions not a number", {a, b}, "out.mrg", "abc", 5, "", kDivisions),
-                  divisionsUsage("abc")),
-        withUsage(writing("-40000 divisions", {a, b}, "out.mrg", "-40000", 6, "", kDivisionsOutOfRange),
-                  divisionsUsage("-40000")),
+        refusedDivisions("0 divisions", "0", 5, kDivisions),
+        refusedDivisions("divisions not a number", "abc", 5, kDivisions),
+        refusedDivisions("-40000 divisions", "-40000", 6, kDivisionsOutOfRange),
         withBatchOutcome(writing("40000 divisions", {a, b}, "out.mrg", "40000", 6, "", kDivisionsOutOfRange), 0, ""),
         withBatchOutcome(writing("16777217 divisions", {a, b}, "out.mrg", "16777217", 6, "", kDivisionsOutOfRange),
                          6, "The number of divisions is out of range: it must be a whole number from 1 to 16777216. (6)"),
