@@ -69,17 +69,16 @@ class GraphMenuTest : public Form1Fixture {
 };
 
 TEST_F(GraphMenuTest, ItemsInOrderAndTheirStatesThroughASession) {
+    // Each item, then a submenu's choices indented, the checked ones starred.
     QStringList items;
-    for (QAction *item : form->graphMenu()->actions())
+    for (QAction *item : form->graphMenu()->actions()) {
         items << (item->isSeparator() ? QStringLiteral("-") : item->text());
-    EXPECT_EQ(items.join('|'), "&Save Figure...|Save S&tatistics...|-|S&pread|&Average Over|-|"
-                               "&Copy Batch Command");
-    QStringList choices;
-    for (const char *menu : {"S&pread", "&Average Over"})
-        for (QAction *choice : action(QString::fromUtf8(menu))->menu()->actions())
-            choices << choice->text() + (choice->isChecked() ? "*" : "");
-    EXPECT_EQ(choices.join('|'), "None*|Standard Deviation|Standard Error|95 % Confidence Interval|"
-                                 "Common Range*|All Curves");
+        for (QAction *choice : item->menu() ? item->menu()->actions() : QList<QAction *>())
+            items << "  " + choice->text() + (choice->isChecked() ? "*" : "");
+    }
+    EXPECT_EQ(items.join('|'), "&Save Figure...|Save S&tatistics...|-|S&pread|  None*|"
+                               "  Standard Deviation|  Standard Error|  95 % Confidence Interval|"
+                               "&Average Over|  Common Range*|  All Curves|-|&Copy Batch Command");
 
     form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
     struct Step {
@@ -253,14 +252,10 @@ TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
     form->Text3->setText(" 37 ");
     const std::string output = path("out 'put'.mrg");
     form->Text2[0]->setText(QString::fromStdString(output));
-    struct Case {
-        const char *averageOver, *spread;
-        bool union_;
-    } cases[] = {{"Common Range", "None", false}, {"All Curves", "Standard Error", true}};
-    for (const Case &cs : cases) {
-        SCOPED_TRACE(cs.averageOver);
-        trigger(QString::fromUtf8(cs.averageOver));
-        trigger(QString::fromUtf8(cs.spread));
+    for (const bool union_ : {false, true}) { // Common Range and no band, then All Curves and se
+        SCOPED_TRACE(union_);
+        trigger(union_ ? "All Curves" : "Common Range");
+        trigger(union_ ? "Standard Error" : "None");
         form->Command1->click();
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
         const QByteArray window = readAll(output);
@@ -269,7 +264,7 @@ TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
         trigger("&Copy Batch Command");
         const QString command = QApplication::clipboard()->text();
         EXPECT_TRUE(command.startsWith("mergon-batch ") &&
-                    command.contains("--range union") == cs.union_)
+                    command.contains("--range union") == union_)
             << command.toStdString();
         const Result shell = runProgram({"-c", command}, QDir::rootPath(), "/bin/sh");
         EXPECT_EQ(std::pair(shell.exitCode, readAll(output)), std::pair(0, window))
@@ -285,7 +280,7 @@ TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
             QString::fromStdString(b), "--decimal-comma", "--decimal-point", "--x-name", "x",
             "--y-column=2", "--skip-lines", "1", "--y-coefficient", "1", QString::fromStdString(c),
             "--divisions", "37", "--output", QString::fromStdString(typedOutput)} +
-            (cs.union_ ? QStringList{"--range", "union"} : QStringList{}));
+            (union_ ? QStringList{"--range", "union"} : QStringList{}));
         // clang-format on
         EXPECT_EQ(std::tuple(typed.exitCode, typed.out + typed.err, readAll(typedOutput),
                              window.count("\r\n")),
@@ -316,9 +311,8 @@ TEST_F(GraphMenuTest, DroppedFilesAreAddedOneAfterAnother) {
                   std::tuple(c.added, c.added, c.boxes))
             << c.what;
     }
-    EXPECT_TRUE(messages[0].text.endsWith("(13)")) << messages[0].text.toStdString();
-    EXPECT_EQ(chooserShown, 0);
-    EXPECT_EQ(form->Text2[0]->text(), QString(good).chopped(3) + "mrg");
+    EXPECT_EQ(std::tuple(messages[0].text.right(4), chooserShown, form->Text2[0]->text()),
+              std::tuple("(13)", 0, QString(good).chopped(3) + "mrg"));
 }
 
 // `mergon run1.txt run2.txt` in the examples folder starts with the two files; --version and
@@ -333,12 +327,10 @@ TEST_F(GraphMenuTest, CommandLineNamesTheFilesToAdd) {
         std::tuple(form->session().fileCount(), form->Text2[1]->text(), form->Text2[2]->text()),
         std::tuple(int16_t{2}, example("run1.txt"), example("run2.txt")));
 
-    struct Case {
-        const char *option, *answer;
-    } cases[] = {{"--version", "mergon " MERGON_VERSION "\n"}, {"--help", "[FILE...]"}};
-    for (const Case &c : cases) {
-        Result r = runProgram({QString::fromUtf8(c.option)}, {}, QStringLiteral(MERGON_APP));
-        EXPECT_EQ(r.exitCode, 0) << c.option;
-        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.answer))) << r.out.toStdString();
+    for (const auto &[option, answer] :
+         {std::pair("--version", "mergon " MERGON_VERSION "\n"), {"--help", "[FILE...]"}}) {
+        const Result r = runProgram({QString::fromUtf8(option)}, {}, QStringLiteral(MERGON_APP));
+        EXPECT_TRUE(r.exitCode == 0 && r.out.contains(QString::fromUtf8(answer)))
+            << option << ": " << r.out.toStdString();
     }
 }
