@@ -9,16 +9,9 @@
 
 using namespace mergon;
 
-namespace {
-const QByteArray kFourRows = "run 7\r\nsample B\r\nno t a b x y\r\n"
-                             "1 0.0 5 5 1.5 10\r\n"
-                             "2 0.5 5 5 2.5 12.5\r\n"
-                             "3 1.0 5 5 3.5 11\r\n"
-                             "4 1.5 5 5 4.0 -2\r\n";
-} // namespace
-
 TEST_F(Form1Fixture, AddingAFileTakesTheBoxesAsTheyStandAndShowsIt) {
-    const std::string a = writeFile("a.txt", kFourRows);
+    const std::vector<std::pair<double, double>> rows{{1.5, 10}, {2.5, 12.5}, {3.5, 11}, {4, -2}};
+    const std::string a = writeCurve("a.txt", rows);
     add(a);
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     const Session &s = form->session();
@@ -28,7 +21,7 @@ TEST_F(Form1Fixture, AddingAFileTakesTheBoxesAsTheyStandAndShowsIt) {
 
     form->Text6->setText("2");
     form->Text8[2]->setText("3");
-    add(writeFile("b.txt", kFourRows));
+    add(writeCurve("b.txt", rows));
     // x up to 4 * 2; y up to 12.5 * 3. Only the first file names the output.
     EXPECT_EQ(std::tuple(s.curves[1].xCoefficient, s.curves[1].yWeight, s.curves[0].xCoefficient,
                          s.plotXMax, s.plotYMax),
@@ -63,8 +56,7 @@ TEST(Form1Failure, ShowsTheWarningBoxEmptiesTheStatusAndKeepsTheSlot) {
 }
 
 TEST_F(Form1Fixture, CancellingGivesTheSlotBackAndEmptiesOnlyTheChosenName) {
-    add(writeFile("a.txt", kFourRows));
-    add(writeFile("b.txt", kFourRows));
+    loadTwoLines();
     Session expected = form->session();
     expected.chosenFileName.clear();
     add(""); // cancel
@@ -79,7 +71,7 @@ TEST_F(Form1Fixture, CancellingGivesTheSlotBackAndEmptiesOnlyTheChosenName) {
 }
 
 TEST_F(Form1Fixture, TenthAdditionDisablesOpenAtOnceEvenWhenCancelled) {
-    const std::string a = writeFile("a.txt", kFourRows);
+    const std::string a = writeCurve("a.txt", {{0, 0}, {1, 1}});
     for (int i = 0; i < 9; ++i)
         add(a);
     ASSERT_EQ(form->session().fileCount(), 9);

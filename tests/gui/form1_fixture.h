@@ -6,20 +6,25 @@
 #include "engine/temp_dir.h"
 #include "workbench/form1.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <grp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -34,11 +39,9 @@ inline QByteArray readAll(const std::string &path) {
 
 // How many pixels of the image have exactly this colour.
 inline int countColour(const QImage &image, const QColor &colour) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixelColor(x, y) == colour;
-    return n;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32); // rows without padding
+    const auto *pixels = reinterpret_cast<const QRgb *>(argb.constBits());
+    return int(std::count(pixels, pixels + argb.width() * argb.height(), colour.rgba()));
 }
 
 struct Result {
@@ -110,12 +113,11 @@ class Form1Fixture : public ::testing::Test {
         });
         form->setChooser([this]() -> std::optional<std::string> {
             ++chooserShown;
-            std::string answer = answers.empty() ? std::string() : answers.front();
-            if (!answers.empty())
-                answers.pop_front();
-            if (answer.empty())
-                return std::nullopt; // cancelled
-            return answer;
+            if (answers.empty())
+                return std::nullopt;
+            const std::string answer = answers.front();
+            answers.pop_front();
+            return answer.empty() ? std::nullopt : std::optional(answer); // "" cancels
         });
         form->setProgramEnd([this](bool duringCommand) {
             ++programEnds;
@@ -143,6 +145,30 @@ class Form1Fixture : public ::testing::Test {
     void add(const std::string &chosen) {
         answers.push_back(chosen);
         form->Command2->click();
+    }
+
+    // Two lines, y = x and y = x + 2 over x 0 to 2, to be written to out.mrg.
+    void loadTwoLines() {
+        add(writeCurve("a.txt", {{0, 0}, {1, 1}, {2, 2}}));
+        add(writeCurve("b.txt", {{0, 2}, {1, 3}, {2, 4}}));
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+        form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
+    }
+
+    // Drops these files on the window as a file manager does.
+    void drop(const QStringList &paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString &p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        // A drop goes where the drag's entry was accepted.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &event);
+        QCoreApplication::processEvents(); // the files are added once the drop is over
     }
 
     QString status() const { return form->Text1->text(); }

@@ -23,9 +23,7 @@ QStringList controls(const Form1 &form) {
 TEST_F(Form1Fixture, ClearAfterWorkGivesBackANewWindowKeepingTypedSettings) {
     Form1 fresh;
     form->Text8[2]->setText("2.5");
-    add(writeCurve("a.txt", {{0, 0}, {1, 1}, {2, 2}}));
-    add(writeCurve("b.txt", {{0, 2}, {1, 3}, {2, 4}}));
-    form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
+    loadTwoLines();
     form->Text3->setText("50");
     form->Command1->click();
     ASSERT_EQ(status(), "Finish");
@@ -56,25 +54,25 @@ TEST_F(Form1Fixture, TabVisitsTheControlsInOrderAndSkipsFileRowsAndDisabledButto
     form->show();
     QApplication::setActiveWindow(form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->Command2->setFocus();
-    QStringList seen;
-    for (int i = 0; i < 20; ++i) {
-        seen << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    EXPECT_EQ(seen.join(' '), "Command2 Command4 Text4 Text6 Text5 Text7 Text10 Text3 Text2(0) "
-                              "Text8(1) Text8(2) Text8(3) Text8(4) Text8(5) Text8(6) Text8(7) "
-                              "Text8(8) Text8(9) Text8(10) Command2");
-
+    // The focus from "Data File Open" until it comes back there.
+    const auto tabOrder = [this] {
+        QStringList seen;
+        form->Command2->setFocus();
+        do {
+            seen << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        } while (QApplication::focusWidget() != form->Command2 && seen.size() < 30);
+        return seen.join(' ');
+    };
+    EXPECT_EQ(tabOrder(), "Command2 Command4 Text4 Text6 Text5 Text7 Text10 Text3 Text2(0) "
+                          "Text8(1) Text8(2) Text8(3) Text8(4) Text8(5) Text8(6) Text8(7) "
+                          "Text8(8) Text8(9) Text8(10)");
     // Enabled buttons take their places in the order again.
     form->Command1->setEnabled(true);
     form->Command3->setEnabled(true);
-    form->Command2->setFocus();
-    QTest::keyClick(form->Command2, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), form->Command1);
-    form->Text2[0]->setFocus();
-    QTest::keyClick(form->Text2[0], Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), form->Command3);
+    EXPECT_EQ(tabOrder(), "Command2 Command1 Command4 Text4 Text6 Text5 Text7 Text10 Text3 "
+                          "Text2(0) Command3 Text8(1) Text8(2) Text8(3) Text8(4) Text8(5) "
+                          "Text8(6) Text8(7) Text8(8) Text8(9) Text8(10)");
 }
 
 TEST_F(Form1Fixture, ExitEndsTheProgramAlsoWhenTheWindowIsClosed) {

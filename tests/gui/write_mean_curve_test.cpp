@@ -9,27 +9,20 @@
 
 using namespace mergon;
 
-class WriteMeanCurveTest : public Form1Fixture {
-  protected:
-    void loadTwoLines() {
-        add(writeCurve("a.txt", {{0, 0}, {1, 1}, {2, 2}}));
-        add(writeCurve("b.txt", {{0, 2}, {1, 3}, {2, 4}}));
-        ASSERT_TRUE(messages.empty());
-        form->Text2[0]->setText(QString::fromStdString(output));
-    }
-    const std::string output = path("out.mrg");
-};
+using WriteMeanCurveTest = Form1Fixture;
 
 // A refusal before the probe, and a failure after it (an input gone since it was added, named
 // in the box): one "Error" box each, the status emptied, no mean drawn, no input changed, the
 // earlier output as it was and no other file; then the next write works.
 TEST_F(WriteMeanCurveTest, FailuresShowTheBoxDrawNothingAndLeaveTheSessionUsable) {
     loadTwoLines();
-    const std::string a = path("a.txt"), b = path("b.txt");
+    const std::string a = path("a.txt"), b = path("b.txt"), output = path("out.mrg");
     const QByteArray inputs = readAll(a) + readAll(b);
     writeFile("out.mrg", "an earlier result\r\n");
-    const QStringList files =
-        QDir(QString::fromStdString(path(""))).entryList(QDir::AllEntries | QDir::Hidden);
+    const auto entries = [this] {
+        return QDir(QString::fromStdString(path(""))).entryList(QDir::AllEntries | QDir::Hidden);
+    };
+    const QStringList files = entries();
     for (const std::string &name : {a, output}) {
         SCOPED_TRACE(name);
         messages.clear();
@@ -41,22 +34,21 @@ TEST_F(WriteMeanCurveTest, FailuresShowTheBoxDrawNothingAndLeaveTheSessionUsable
         if (gone)
             std::filesystem::rename(b + ".away", b);
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].title, "Error");
-        EXPECT_TRUE(messages[0].text.endsWith(gone ? QString::fromStdString(b) + " (53)" : "(75)"))
+        EXPECT_TRUE(messages[0].title == "Error" &&
+                    messages[0].text.endsWith(gone ? QString::fromStdString(b) + " (53)" : "(75)"))
             << messages[0].text.toStdString();
-        EXPECT_EQ(std::tuple(status(), readAll(a) + readAll(b), readAll(output)),
-                  std::tuple(QString(), inputs, QByteArray("an earlier result\r\n")));
-        EXPECT_EQ(QDir(QString::fromStdString(path(""))).entryList(QDir::AllEntries | QDir::Hidden),
-                  files);
-        EXPECT_EQ(countColour(form->Picture1->canvas().image(), QColor(255, 0, 0)), 0);
+        EXPECT_EQ(std::tuple(status(), readAll(a) + readAll(b), readAll(output), entries(),
+                             countColour(form->Picture1->canvas().image(), QColor(255, 0, 0))),
+                  std::tuple(QString(), inputs, QByteArray("an earlier result\r\n"), files, 0));
     }
     form->Command1->click();
     EXPECT_EQ(std::tuple(status(), readAll(output).count("\r\n")), std::tuple("Finish", 1 + 101));
 }
 
-// Open, Write and Clear clicked at every yield of "Write to File", among them the one after the
-// first input file: all are ignored, the session ends as the engine's own commands leave it, and
-// the output is theirs to the byte. Then the same in "Data File Open", with Exit.
+// Open, Write and Clear clicked, and a file dropped, at every yield of "Write to File", among them
+// the one after the first input file: all are ignored, the session ends as the engine's own
+// commands leave it, and the output is theirs to the byte. Then the same in "Data File Open", with
+// Exit.
 TEST_F(WriteMeanCurveTest, OpenWriteAndClearClickedDuringItsYieldsAreIgnored) {
     const QDir examples(QStringLiteral(MERGON_EXAMPLES));
     const QStringList runs = examples.entryList({"run*.txt"}, QDir::Files, QDir::Name);
@@ -86,10 +78,12 @@ TEST_F(WriteMeanCurveTest, OpenWriteAndClearClickedDuringItsYieldsAreIgnored) {
         answers.push_back(engine.curves[0].fileName);
         for (QPushButton *button : {form->Command2, form->Command1, form->Command3})
             button->click();
+        drop({QString::fromStdString(engine.curves[0].fileName)});
     });
     clicker.start(0);
     chooserShown = 0;
     form->Command1->click();
+    QCoreApplication::processEvents(); // where a drop's files would be added
     EXPECT_GT(afterFirstFile, 0) << clicks << " clicks, none after the first file";
     EXPECT_EQ(std::tuple(messages.size(), chooserShown, status()),
               std::tuple(0u, 0, QString("Finish")));
