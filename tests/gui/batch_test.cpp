@@ -47,57 +47,51 @@ TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
     const QString H = q(writeFile("h.txt", "h \"h\"\n1 2\n")),
                   column = "a whole number of 1 or more";
-    // What each case is, its arguments, its exit status and part of its standard error.
-    std::vector<std::tuple<QString, QStringList, int, QString>> cases = {
+    // The arguments, the exit status and part of standard error.
+    std::vector<std::tuple<QStringList, int, QString>> cases = {
         // clang-format off
-        {"no file", {"--divisions", "3"}, 2, "give one or more input files"},
-        {"no threads", {"--jobs", "0", A}, 2, "--jobs takes a whole number from 1 to 1024"},
-        {"unknown option", {"--colour", A, B}, 2, "unknown option --colour\n"},
-        {"misspelt option", {"--divisons", "5", A, B}, 2,
-         "unknown option --divisons; did you mean '--divisions'?\n"},
-        {"option cut short", {A, B, "--verb"}, 2, "unknown option --verb; did you mean '--verbose'?\n"},
-        {"flag with a value", {A, B, "--verbose=yes"}, 2, "--verbose takes no value"},
-        {"dpi not a whole number", {A, B, "--dpi", "300.5"}, 2, "--dpi takes a whole number from 10 to 10000"},
-        {"font size of 0", {A, B, "--font-size=0"}, 2, "--font-size takes points from 1 to 100"},
-        {"legend neither on nor off", {A, B, "--legend", "yes"}, 2, "--legend takes on|off, not \"yes\""},
-        {"limits the wrong way round", {A, B, "--y-limits", "2:1"}, 2, "--y-limits needs A below B"},
-        {"limits not numbers", {A, B, "--x-limits", "0:"}, 2, "--x-limits takes two numbers A:B"},
-        {"figure too large in pixels", {A, B, "--plot", "f.png", "--plot-size", "900x10mm", "--dpi", "600"}, 2,
+        {{"--divisions", "3"}, 2, "give one or more input files"},
+        {{"--jobs", "0", A}, 2, "--jobs takes a whole number from 1 to 1024"},
+        {{"--colour", A, B}, 2, "unknown option --colour\n"},
+        {{"--divisons", "5", A, B}, 2, "unknown option --divisons; did you mean '--divisions'?\n"},
+        {{A, B, "--verb"}, 2, "unknown option --verb; did you mean '--verbose'?\n"},
+        {{A, B, "--verbose=yes"}, 2, "--verbose takes no value"},
+        {{A, B, "--dpi", "300.5"}, 2, "--dpi takes a whole number from 10 to 10000"},
+        {{A, B, "--font-size=0"}, 2, "--font-size takes points from 1 to 100"},
+        {{A, B, "--legend", "yes"}, 2, "--legend takes on|off, not \"yes\""},
+        {{A, B, "--y-limits", "2:1"}, 2, "--y-limits needs A below B"},
+        {{A, B, "--x-limits", "0:"}, 2, "--x-limits takes two numbers A:B"},
+        {{A, B, "--plot", "f.png", "--plot-size", "900x10mm", "--dpi", "600"}, 2,
          "the figure must be 1 to 10000 pixels a side, not 21260x236 at 600 dpi"},
-        {"option without its value", {A, B, "--divisions"}, 2, "--divisions needs a value"},
-        {"plot neither PNG, SVG nor PDF", {A, B, "--plot", "graph.jpg"}, 2,
-         "--plot writes a .png, .svg or .pdf file"},
-        {"unknown range", {A, B, "--range", "all"}, 2, "--range takes common|union"},
-        {"decimal comma with comma separator", {"--separator", "comma", "--decimal-comma", A, B}, 2,
+        {{A, B, "--divisions"}, 2, "--divisions needs a value"},
+        {{A, B, "--plot", "graph.jpg"}, 2, "--plot writes a .png, .svg or .pdf file"},
+        {{A, B, "--range", "all"}, 2, "--range takes common|union"},
+        {{"--separator", "comma", "--decimal-comma", A, B}, 2,
          "--decimal-comma and --separator comma cannot both apply to " + A},
-        {"unknown separator", {"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
-        {"column name not on the header line", {"--x-name", "Time", A, B}, 1,
-         "mergon-batch: " + A + ": The column name \"Time\" is not on the last header line of " + A +
-             ". (5)"},
-        {"column name twice", {"--skip-lines", "1", "--y-name", "h", H, B}, 1,
+        {{"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
+        {{"--x-name", "Time", A, B}, 1,
+         "mergon-batch: " + A + ": The column name \"Time\" is not on the last header line of " + A + ". (5)"},
+        {{"--skip-lines", "1", "--y-name", "h", H, B}, 1,
          "The column name \"h\" is on the last header line of " + H + " more than once. (5)"},
-        {"no header line, no name", {"--skip-lines", "0", "--y-name", "1", A, B}, 1,
-         "not on the last header line"},
-        {"range ends not numbers", {A, B, "--range", "1:2:3"}, 2, "--range FROM:TO takes two numbers"},
-        {"range end not in the files' grammar", {A, B, "--range", "0:inf"}, 2, "takes two numbers"},
-        {"range ends equal as written", {A, B, "--range", "1.5E+00:1.5"}, 2, "needs FROM below TO"},
-        {"range end beyond single precision", {A, B, "--range", "-1e39:0"}, 2, "single precision"},
-        {"range end beyond double precision", {A, B, "--range", "0:1D999"}, 2, "single precision"},
-        {"range beyond the data", {A, B, "--range", "0:1", "--output", QString::fromStdString(path("r.mrg"))},
-         1, "No input file covers x = 0, so there is nothing to average there. (5)"},
-        {"confidence of 1", {A, B, "--statistics", "s.csv", "--confidence", "1"}, 2,
-         "--confidence takes a level between 0 and 1"},
-        {"confidence without statistics", {A, B, "--confidence", "0.95"}, 2,
-         "--confidence needs --statistics"},
+        {{"--skip-lines", "0", "--y-name", "1", A, B}, 1, "not on the last header line"}, // no header line
+        {{A, B, "--range", "1:2:3"}, 2, "--range FROM:TO takes two numbers"},
+        {{A, B, "--range", "0:inf"}, 2, "takes two numbers"}, // an end not in the files' grammar
+        {{A, B, "--range", "1.5E+00:1.5"}, 2, "needs FROM below TO"}, // equal as written
+        {{A, B, "--range", "-1e39:0"}, 2, "single precision"},
+        {{A, B, "--range", "0:1D999"}, 2, "single precision"}, // beyond double precision too
+        {{A, B, "--range", "0:1", "--output", q(path("r.mrg"))}, 1,
+         "No input file covers x = 0, so there is nothing to average there. (5)"},
+        {{A, B, "--statistics", "s.csv", "--confidence", "1"}, 2, "--confidence takes a level between 0 and 1"},
+        {{A, B, "--confidence", "0.95"}, 2, "--confidence needs --statistics"},
         // Option values are numbers of the input files' grammar, the whole text; counts whole
         // numbers within their limits (the whole text one number is the engine's test).
-        {"x column not a number", {"--x-column", "abc", A}, 2, "--x-column takes " + column + ", not \"abc\""},
-        {"y column 0", {"--y-column", "0", A}, 2, "--y-column takes " + column + ", not \"0\""},
-        {"skip lines -1", {"--skip-lines", "-1", A}, 2, "--skip-lines takes a whole number of 0 or more, not \"-1\""},
-        {"divisions 50.5", {"--divisions", "50.5", A}, 2, "--divisions takes " + column + ", not \"50.5\""},
-        {"weight with a comma", {"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
-        {"coefficient and a blank", {"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
-        {"coefficient inf", {"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
+        {{"--x-column", "abc", A}, 2, "--x-column takes " + column + ", not \"abc\""},
+        {{"--y-column", "0", A}, 2, "--y-column takes " + column + ", not \"0\""},
+        {{"--skip-lines", "-1", A}, 2, "--skip-lines takes a whole number of 0 or more, not \"-1\""},
+        {{"--divisions", "50.5", A}, 2, "--divisions takes " + column + ", not \"50.5\""},
+        {{"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
+        {{"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
+        {{"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
         // clang-format on
     };
     // Sizes from 1 to 10000, as whole numbers and nothing else; digits beyond any integer too.
@@ -106,18 +100,19 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
                              "10x", "10x10x10", " 10x10", "10.5x10", "0x60mm", "85x60 mm",
                              "85x60mmm", "inx1in", "1e2x1cm", "1x1m"})
         // clang-format on
-        cases.emplace_back(size, QStringList{A, B, "--plot-size", size}, 2,
+        cases.emplace_back(QStringList{A, B, "--plot-size", size}, 2,
                            QStringLiteral("mergon-batch: --plot-size takes WIDTHxHEIGHT with an "
                                           "optional unit px, mm, cm, in or pt, not \"%1\"\n")
                                .arg(size));
     // A usage error is one line, then where to read more.
     const QString tryHelp = "Try 'mergon-batch --help' for more information.\n";
-    for (const auto &[what, arguments, exitCode, expected] : cases) {
+    for (const auto &[arguments, exitCode, expected] : cases) {
         const Result r = runBatch(arguments);
         EXPECT_TRUE(r.exitCode == exitCode && r.err.contains(expected) &&
                     r.err.endsWith(tryHelp) == (exitCode == 2) &&
                     r.err.count('\n') == (exitCode == 2 ? 2 : 1))
-            << what.toStdString() << ": " << r.exitCode << ' ' << r.err.toStdString();
+            << arguments.join(' ').toStdString() << ": " << r.exitCode << ' '
+            << r.err.toStdString();
     }
     const Result help = runBatch({"--help"});
     EXPECT_TRUE(help.exitCode == 0 && help.out.startsWith("Usage: mergon-batch"));
@@ -372,10 +367,8 @@ QStringList readFigure(const QString &path) {
     QStringList facts;
     if (path.endsWith(".png")) {
         const QImage image(path);
-        facts << QStringLiteral("%1x%2 at %3 dpi")
-                     .arg(image.width())
-                     .arg(image.height())
-                     .arg(qRound(image.dotsPerMeterX() * 0.0254));
+        facts << QString::asprintf("%dx%d at %d dpi", image.width(), image.height(),
+                                   qRound(image.dotsPerMeterX() * 0.0254));
         QImage edge = image.convertToFormat(QImage::Format_ARGB32); // whitened inside
         QPainter(&edge).fillRect(edge.rect().adjusted(2, 2, -2, -2), Qt::white);
         if (!image.isNull() && countColour(edge, Qt::white) == edge.width() * edge.height())
@@ -394,23 +387,20 @@ QStringList readFigure(const QString &path) {
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            const auto value = [&](const char *name) {
-                return xml.attributes().value(name).toString();
-            };
-            if (xml.name() == QLatin1String("svg")) {
+            const auto value = [&](auto key) { return xml.attributes().value(key).toString(); };
+            const QString name = xml.name().toString();
+            if (name == "svg") {
                 facts << value("width") + " x " + value("height");
                 mmPerUnit = QString(value("width")).remove("mm").toDouble() /
                             value("viewBox").split(' ').value(2).toDouble();
-            } else if (xml.name() == QLatin1String("g") && !value("stroke").isEmpty()) {
+            } else if (name == "g" && !value("stroke").isEmpty()) {
                 colour = value("stroke") == "none" ? "fill " + value("fill") : value("stroke");
-            } else if (xml.name() == QLatin1String("path") ||
-                       xml.name() == QLatin1String("image")) {
-                ++paths[xml.name() == QLatin1String("image") ? "image" : colour];
-            } else if (xml.name() == QLatin1String("text")) {
+            } else if (name == "path" || name == "image") {
+                ++paths[name == "image" ? name : colour];
+            } else if (name == "text") {
                 if (!std::exchange(sized, true))
-                    facts << QString::number(value("font-size").toDouble() * mmPerUnit / 25.4 * 72,
-                                             'f', 1) +
-                                 " pt";
+                    facts << QString::asprintf("%.1f pt", value("font-size").toDouble() *
+                                                              mmPerUnit / 25.4 * 72);
                 facts << "text " + xml.readElementText();
             }
         }
@@ -422,11 +412,9 @@ QStringList readFigure(const QString &path) {
     } else {
         const QByteArray pdf = readAll(path.toStdString());
         const QRegularExpressionMatch box =
-            QRegularExpression(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])")
-                .match(QString::fromLatin1(pdf));
-        facts << QStringLiteral("page %1 x %2 pt")
-                     .arg(qRound(box.captured(1).toDouble()))
-                     .arg(qRound(box.captured(2).toDouble()));
+            QRegularExpression(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])").match(QString(pdf));
+        facts << QString::asprintf("page %.0f x %.0f pt", box.captured(1).toDouble(),
+                                   box.captured(2).toDouble());
         if (pdf.contains("/FontFile2"))
             facts << "fonts embedded";
     }
