@@ -39,9 +39,7 @@ TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
     Result r = runBatch({"--verbose", A, B});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(readAll(path("a.mrg")), atStart);
-    EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1, 100 divisions")) << r.out.toStdString();
 }
 
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
@@ -429,46 +427,40 @@ TEST_F(BatchTest, FiguresAreWhatTheRequestAsks) {
         runs << QStringLiteral(MERGON_EXAMPLES "/") + run;
     const QStringList paper{"--plot-style", "paper"};
     const QStringList legend{"text mean of 4 curves", "text mean +- 1 sd", "text input curves"};
-    // What each case is, the file, its arguments, facts the file shows and facts it may not show.
-    const std::tuple<const char *, QString, QStringList, QStringList, QStringList> cases[] = {
+    // The file's type, the arguments, facts the file shows and facts it may not show.
+    const std::tuple<QString, QStringList, QStringList, QStringList> cases[] = {
         // clang-format off
-        {"paper PNG by default", "f.png", paper, {"1417x945 at 300 dpi", "clear edge"}, {}},
-        {"paper PNG, bare size", "f.png", paper + QStringList{"--plot-size", "1200x800"}, {"1200x800 at 300 dpi", "clear edge"}, {}},
-        {"paper PNG in mm at 600 dpi", "f.png", paper + QStringList{"--plot-size", "85x60mm", "--dpi", "600"},
+        {"png", paper + QStringList{"--plot-size", "1200x800"}, {"1200x800 at 300 dpi", "clear edge"}, {}},
+        {"png", paper + QStringList{"--plot-size", "85x60mm", "--dpi", "600"},
          {"2008x1417 at 600 dpi", "clear edge"}, {}},
-        {"paper PNG in inches, no legend, no labels", "f.png",
-         paper + QStringList{"--plot-size", "4x3in", "--dpi=100", "--legend", "off", "--x-label", "",
-                             "--y-label", "", "--title", "Heating"}, {"400x300 at 100 dpi", "clear edge"}, {}},
-        {"panel PNG tagged with the dpi given", "f.png", {"--dpi", "150"}, {"329x217 at 150 dpi", "panel colours"}, {}},
-        {"panel PNG in cm", "f.png", {"--plot-size", "2.54x1.27cm", "--dpi", "200"}, {"200x100 at 200 dpi"}, {}},
-        {"paper SVG of 85 mm, labels from the header", "f.svg", paper + QStringList{"--plot-size", "85x60mm"},
-         legend + QStringList{"85mm x 60mm", "8.0 pt", "text Tsample/C", "text HeatFlow/mW",
-                              "paths #aaaaaa 4, #ff0000 1, fill #ff0000 1"}, {}},
-        {"paper SVG in inches, given labels, title, 10 pt, ci band", "f.svg",
-         paper + QStringList{"--plot-size", "2x1in", "--font-size", "10", "--x-label", "T / \u00b0C",
-                             "--y-label", "", "--title", "Run A", "--band", "ci"},
+        {"png", paper + QStringList{"--plot-size", "4x3in", "--dpi=100", "--legend", "off", "--x-label", "",
+                                    "--y-label", "", "--title", "Heating"}, {"400x300 at 100 dpi", "clear edge"}, {}},
+        // The panel, tagged with the dpi given.
+        {"png", {"--dpi", "150"}, {"329x217 at 150 dpi", "panel colours"}, {}},
+        {"png", {"--plot-size", "2.54x1.27cm", "--dpi", "200"}, {"200x100 at 200 dpi"}, {}},
+        // Labels from the header.
+        {"svg", paper + QStringList{"--plot-size", "85x60mm"}, legend + QStringList{"85mm x 60mm", "8.0 pt",
+         "text Tsample/C", "text HeatFlow/mW", "paths #aaaaaa 4, #ff0000 1, fill #ff0000 1"}, {}},
+        {"svg", paper + QStringList{"--plot-size", "2x1in", "--font-size", "10", "--x-label", "T / \u00b0C",
+                                    "--y-label", "", "--title", "Run A", "--band", "ci"},
          {"50.8mm x 25.4mm", "10.0 pt", "text T / \u00b0C", "text Run A", "text 95 % confidence interval"},
          {"text HeatFlow/mW", "text mean +- 1 sd"}},
-        {"paper SVG in points, no legend, no band", "f.svg",
-         paper + QStringList{"--plot-size", "600x400", "--legend=off", "--band", "none"},
+        {"svg", paper + QStringList{"--plot-size", "600x400", "--legend=off", "--band", "none"},
          {"211.667mm x 141.111mm", "8.0 pt", "text Tsample/C"}, legend},
-        {"the frame follows --range", "f.svg", paper + QStringList{"--range", "120:135"},
+        {"svg", paper + QStringList{"--range", "120:135"}, // the frame follows the range
          {"text 120", "text 125", "text 130", "text 135"}, {"text 50", "text 100", "text 150"}},
-        {"x and y limits by hand", "f.svg",
-         paper + QStringList{"--range", "120:135", "--x-limits", "0:1000", "--y-limits", "-10:10"},
+        {"svg", paper + QStringList{"--range", "120:135", "--x-limits", "0:1000", "--y-limits", "-10:10"},
          {"text 0", "text 1000", "text \u221210", "text 10"}, {"text 135"}},
-        {"panel SVG in points", "f.svg", {"--plot-size", "600x400"}, {"211.667mm x 141.111mm", "paths image 1"}, {}},
+        {"svg", {"--plot-size", "600x400"}, {"211.667mm x 141.111mm", "paths image 1"}, {}},
         // Qt's PDF writer gives the page whole points.
-        {"paper PDF of 85 mm", "f.pdf", paper + QStringList{"--plot-size", "85x60mm"},
-         {"page 241 x 170 pt", "fonts embedded"}, {}},
-        {"paper PDF in points", "f.pdf", paper + QStringList{"--plot-size", "600x400pt"},
-         {"page 600 x 400 pt", "fonts embedded"}, {}},
-        {"panel PDF", "f.pdf", {}, {"page 329 x 217 pt"}, {"fonts embedded"}},
+        {"pdf", paper + QStringList{"--plot-size", "85x60mm"}, {"page 241 x 170 pt", "fonts embedded"}, {}},
+        {"pdf", paper + QStringList{"--plot-size", "600x400pt"}, {"page 600 x 400 pt", "fonts embedded"}, {}},
+        {"pdf", {}, {"page 329 x 217 pt"}, {"fonts embedded"}},
         // clang-format on
     };
-    for (const auto &[what, name, arguments, facts, absent] : cases) {
-        SCOPED_TRACE(what);
-        const QString file = q(path(name));
+    for (const auto &[type, arguments, facts, absent] : cases) {
+        SCOPED_TRACE((type + ' ' + arguments.join(' ')).toStdString());
+        const QString file = q(path("f." + type));
         QFile::remove(file);
         const Result r =
             runBatch(runs + arguments + QStringList{"--plot", file, "--output", q(path("f.mrg"))});
