@@ -375,9 +375,7 @@ QStringList readFigure(const QString &path) {
                                 [&](auto c) { return countColour(image, QColor(c)) > 50; }))
             facts << "panel colours";
     } else if (path.endsWith(".svg")) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-        QXmlStreamReader xml(&file);
+        QXmlStreamReader xml(readAll(path.toStdString())); // a missing file: an error below
         double mmPerUnit = 0;
         QString colour;
         QMap<QString, int> paths; // by colour
