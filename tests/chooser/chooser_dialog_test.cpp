@@ -120,7 +120,7 @@ TEST_F(ChooserDialog, OkIsEnabledByAnyTextButTheCallersPatternAndTabGoesRound) {
 // either case. A missing file in an existing folder moves the lists there and leaves its bare
 // name. A reclicked file is clicked before the typing and again after OK: its name comes back.
 TEST_F(ChooserDialog, TypedTextThatIsNoFileKeepsTheDialogOpen) {
-    const QString noFile = frmOpenSave::kNoFileMessage;
+    const QString noFile = QString::fromUtf8("ファイルが存在しません。"); // "No such file."
     // clang-format off
     struct { QString typed, folder, nameBox; const char *files; QString message = {}, reclick = {}; }
     cases[] = {

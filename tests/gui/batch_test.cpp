@@ -43,8 +43,7 @@ TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
 }
 
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
-    const QString H = q(writeFile("h.txt", "h \"h\"\n1 2\n")),
-                  column = "a whole number of 1 or more";
+    const QString H = q(writeFile("h.txt", "h \"h\"\n1 2\n"));
     // The arguments, the exit status and part of standard error.
     std::vector<std::tuple<QStringList, int, QString>> cases = {
         // clang-format off
@@ -83,10 +82,10 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
         {{A, B, "--confidence", "0.95"}, 2, "--confidence needs --statistics"},
         // Option values are numbers of the input files' grammar, the whole text; counts whole
         // numbers within their limits (the whole text one number is the engine's test).
-        {{"--x-column", "abc", A}, 2, "--x-column takes " + column + ", not \"abc\""},
-        {{"--y-column", "0", A}, 2, "--y-column takes " + column + ", not \"0\""},
+        {{"--x-column", "abc", A}, 2, "--x-column takes a whole number of 1 or more, not \"abc\""},
+        {{"--y-column", "0", A}, 2, "--y-column takes a whole number of 1 or more, not \"0\""},
         {{"--skip-lines", "-1", A}, 2, "--skip-lines takes a whole number of 0 or more, not \"-1\""},
-        {{"--divisions", "50.5", A}, 2, "--divisions takes " + column + ", not \"50.5\""},
+        {{"--divisions", "50.5", A}, 2, "--divisions takes a whole number of 1 or more, not \"50.5\""},
         {{"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
         {{"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
         {{"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
@@ -102,22 +101,19 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
                            QStringLiteral("mergon-batch: --plot-size takes WIDTHxHEIGHT with an "
                                           "optional unit px, mm, cm, in or pt, not \"%1\"\n")
                                .arg(size));
-    // A usage error is one line, then where to read more.
-    const QString tryHelp = "Try 'mergon-batch --help' for more information.\n";
+    // A usage error is one line, then where to read more; a failure is one line.
     for (const auto &[arguments, exitCode, expected] : cases) {
         const Result r = runBatch(arguments);
-        EXPECT_TRUE(r.exitCode == exitCode && r.err.contains(expected) &&
-                    r.err.endsWith(tryHelp) == (exitCode == 2) &&
-                    r.err.count('\n') == (exitCode == 2 ? 2 : 1))
-            << arguments.join(' ').toStdString() << ": " << r.exitCode << ' '
-            << r.err.toStdString();
+        EXPECT_TRUE(
+            r.exitCode == exitCode && r.err.contains(expected) && r.err.count('\n') == exitCode &&
+            r.err.endsWith("Try 'mergon-batch --help' for more information.\n") == (exitCode == 2))
+            << r.exitCode << ' ' << (arguments.join(' ') + ": " + r.err).toStdString();
     }
     const Result help = runBatch({"--help"});
     EXPECT_TRUE(help.exitCode == 0 && help.out.startsWith("Usage: mergon-batch"));
-    for (const char *option : {"--version", "-V"}) {
-        const Result version = runBatch({option});
-        EXPECT_EQ(std::pair(version.out, version.exitCode),
-                  std::pair(QStringLiteral("mergon-batch " MERGON_VERSION "\n"), 0));
+    for (const char *option : {"--version", "-V"}) { // the text, then the exit status
+        const Result v = runBatch({option});
+        EXPECT_EQ(v.out + QString::number(v.exitCode), "mergon-batch " MERGON_VERSION "\n0");
     }
     for (const char *option : {"--statistics PATH", "--range common|union|FROM:TO",
                                "--confidence LEVEL", "--band sd|se|ci|none"})
@@ -146,11 +142,12 @@ TEST_F(BatchTest, FilesInOtherFormatsAndOptionValuesInOtherFormsGiveTheSameTable
                  QStringList{"--divisions", "1E+02", "--range", "0,2:1.1", "--output", other});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(readAll(other.toStdString()), readAll(plain.toStdString()));
-    for (const char *shown :
-         {"decimal comma, fields separated by blanks, tabs and semicolons",
-          "x column 4 named \"Tsample/C\"", "y column 2 named \"Heat flow/mW\"",
-          "x column 1 named \"Tsample/C\"", "y column 3 named \"Heat flow/mW\""})
-        EXPECT_TRUE(r.out.contains(shown)) << shown << "\n" << r.out.toStdString();
+    // Each file's rules, then the columns its names stand for.
+    const QString shown =
+        "  decimal comma, fields separated by blanks, tabs and semicolons\n"
+        "  x column %1 named \"Tsample/C\"\n  y column %2 named \"Heat flow/mW\"\n";
+    EXPECT_TRUE(r.out.contains(shown.arg(4).arg(2)) && r.out.contains(shown.arg(1).arg(3)))
+        << r.out.toStdString();
     // A file named twice counts twice, with a warning.
     r = runBatch({A, A, "--output", other});
     EXPECT_EQ(std::tuple(r.exitCode, r.err),
@@ -165,8 +162,7 @@ TEST_F(BatchTest, ManyFilesGiveTheSameBytesOnOneThreadAndOnThree) {
     QStringList files;
     for (int i = 0; i < 13; ++i) {
         QByteArray text = "h\r\nh\r\nt a b c x y\r\n";
-        const int lines = i == 5 ? 40000 : 50 + 37 * i;
-        for (int j = 0; j < lines; ++j)
+        for (int j = 0; j < (i == 5 ? 40000 : 50 + 37 * i); ++j)
             text += QByteArray::number(j) + " 0 0 0 " + QByteArray::number(i * 0.25 + j * 0.01) +
                     " " + QByteArray::number(std::sin(j * 0.05 + i) * (i + 1), 'g', 12) + "\r\n";
         files << q(writeFile(QString("m%1.txt").arg(i), text));
@@ -310,8 +306,7 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
     QStringList arguments{"--plot-style", "paper", "--legend", "off",
                           "--plot",       png,     "--output", q(path("p.mrg"))};
     for (double offset : {0.0, 2.0, 10.0})
-        arguments << q(
-            writeCurve(QStringLiteral("line%1.txt").arg(offset), {{0, offset}, {10, 10 + offset}}));
+        arguments << q(writeCurve("y" + QString::number(offset), {{0, offset}, {10, 10 + offset}}));
     // The band, more options, and down the frame's height from its top edge: the mean 9 and the
     // band's upper and lower edges. For sd the data span y 4 - 5.29 to 20, 21.29 high, and 5 %
     // more on each side, 23.42: 9 lies 20 + 1.06 - 9 = 12.06 below the top, at 0.515.
@@ -350,10 +345,9 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
         EXPECT_NEAR(pink > 0 ? pinkRows / pink : row(meanAt), row(meanAt), 6.0);
     }
     // The table holds the last band's interval at x 5: 9 +- 9.9248 * 3.0551.
-    const QList<QByteArray> fields = readAll(path("s.csv")).split('\n').value(51).split(',');
-    EXPECT_EQ(std::tuple(fields.size(), fields.value(1), fields.value(2)),
-              std::tuple(10, "5", "9"));
-    EXPECT_NEAR(fields.value(9).toDouble() - fields.value(2).toDouble(), 30.3208968, 1e-6);
+    const QList<QByteArray> cells = readAll(path("s.csv")).split('\n').value(51).split(',');
+    EXPECT_EQ(std::tuple(cells.size(), cells.value(1), cells.value(2)), std::tuple(10, "5", "9"));
+    EXPECT_NEAR(cells.value(9).toDouble() - cells.value(2).toDouble(), 30.3208968, 1e-6);
 }
 
 // What a reader of a figure file finds in it, one fact a line. PNG: its size and resolution tag,
