@@ -29,7 +29,6 @@ void click(QAbstractItemView *view, const QString &name, bool twice = false) {
     if (twice)
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
-void doubleClick(QAbstractItemView *view, const QString &name) { click(view, name, true); }
 
 class ChooserDialog : public ::testing::Test {
   protected:
@@ -69,9 +68,8 @@ class ChooserDialog : public ::testing::Test {
         });
         QTimer::singleShot(20000, &dialog, [] { // the last resort of a stuck test
             ADD_FAILURE() << "a modal loop did not end";
-            for (QWidget *widget : QApplication::topLevelWidgets())
-                if (auto *stuck = qobject_cast<QDialog *>(widget); stuck && stuck->isVisible())
-                    stuck->QDialog::done(QDialog::Rejected);
+            if (auto *stuck = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                stuck->QDialog::done(QDialog::Rejected);
         });
         return (result_ = dialog.exec()) == -1;
     }
@@ -122,7 +120,7 @@ TEST_F(ChooserDialog, OkIsEnabledByAnyTextButTheCallersPatternAndTabGoesRound) {
 // either case. A missing file in an existing folder moves the lists there and leaves its bare
 // name. A reclicked file is clicked before the typing and again after OK: its name comes back.
 TEST_F(ChooserDialog, TypedTextThatIsNoFileKeepsTheDialogOpen) {
-    const QString noFile = frmOpenSave::kNoFileMessage;
+    const QString noFile = QString::fromUtf8("ファイルが存在しません。"); // "No such file."
     // clang-format off
     struct { QString typed, folder, nameBox; const char *files; QString message = {}, reclick = {}; }
     cases[] = {
@@ -160,7 +158,7 @@ TEST_F(ChooserDialog, EndingTheDialog) {
     // clang-format off
     const End cancel = [](auto &d) { typeAndOk(d, "sub/deep"); d.cancelButton()->click(); };
     struct { const char *what; End end; QString chosen, next; } cases[] = {
-        {"picked", [](auto &d) { doubleClick(d.fileList(), "b.txt"); }, at("b.txt"), root_},
+        {"picked", [](auto &d) { click(d.fileList(), "b.txt", true); }, at("b.txt"), root_},
         {"typed", [](auto &d) { typeAndOk(d, "sub/e.dat"); }, at("sub/e.dat"), at("sub")},
         {"Cancel in another folder", cancel, "", at("sub/deep")},
         {"Esc", [](auto &d) { QTest::keyClick(d.fileList(), Qt::Key_Escape); }, "", root_},
@@ -190,7 +188,7 @@ TEST_F(ChooserDialog, EachDriveKeepsItsFolderAndTheListsAgree) {
     };
     runModal(*dialog, [&] {
         expectShowing(onDrive(other), other, "another drive, first time: its root");
-        doubleClick(dialog->folderList(), QStringLiteral("x"));
+        click(dialog->folderList(), QStringLiteral("x"), true);
         expectShowing(onDrive(sub), at("sub/deep"), "back: the drive's own folder");
         expectShowing(onDrive(other), at("other/x"), "again: the drive's own folder");
         typeAndOk(onDrive(sub), other); // a typed path on another drive moves the drive list too

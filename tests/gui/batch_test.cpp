@@ -5,6 +5,7 @@
 #include "form1_fixture.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
@@ -19,122 +20,100 @@ class BatchTest : public Form1Fixture {
   protected:
     void SetUp() override {
         Form1Fixture::SetUp();
-        a = writeCurve("a.txt", {{0.1, 1}, {0.35, 2.5}, {0.7, 3}, {1.3, -0.25}});
-        b = writeCurve("b.txt", {{0.2, 2}, {0.9, 1.75}, {0.5, 0.5}, {1.1, 4}});
+        A = q(writeCurve("a.txt", {{0.1, 1}, {0.35, 2.5}, {0.7, 3}, {1.3, -0.25}}));
+        B = q(writeCurve("b.txt", {{0.2, 2}, {0.9, 1.75}, {0.5, 0.5}, {1.1, 4}}));
     }
-    std::string a, b;
+    static QString q(const std::string &text) { return QString::fromStdString(text); }
+    QString A, B;
 };
 
 // At the start settings, with the verbose report. Files with their own settings: the copied
 // batch command test.
 TEST_F(BatchTest, WritesTheWindowsFilesByteForByte) {
-    add(a);
-    add(b);
+    add(A.toStdString());
+    add(B.toStdString());
     form->Command1->click(); // writes to the derived name a.mrg
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     const QByteArray atStart = readAll(path("a.mrg"));
-    QFile::remove(QString::fromStdString(path("a.mrg")));
-
-    Result r = runBatch({"--verbose", QString::fromStdString(a), QString::fromStdString(b)});
+    QFile::remove(q(path("a.mrg")));
+    Result r = runBatch({"--verbose", A, B});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(readAll(path("a.mrg")), atStart);
-    EXPECT_TRUE(r.out.contains("4 lines, 6 fields per line")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("100 divisions")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("common range 0.2 to 1.1, 100 divisions")) << r.out.toStdString();
 }
 
 TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
-    const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
-    const QString H = QString::fromStdString(writeFile("h.txt", "h \"h\"\n1 2\n"));
-    const QString column = "a whole number of 1 or more", lines = "a whole number of 0 or more";
-    struct Case {
-        const char *what;
-        QStringList arguments;
-        int exitCode;
-        QString expected; // part of standard error
-    } cases[] = {
+    const QString H = q(writeFile("h.txt", "h \"h\"\n1 2\n"));
+    // The arguments, the exit status and part of standard error.
+    std::vector<std::tuple<QStringList, int, QString>> cases = {
         // clang-format off
-        {"no file", {"--divisions", "3"}, 2, "give one or more input files"},
-        {"no threads", {"--jobs", "0", A}, 2, "--jobs takes a whole number from 1 to 1024"},
-        {"unknown option", {"--colour", A, B}, 2, "unknown option --colour\n"},
-        {"misspelt option", {"--divisons", "5", A, B}, 2,
-         "unknown option --divisons; did you mean '--divisions'?\n"},
-        {"option cut short", {A, B, "--verb"}, 2, "unknown option --verb; did you mean '--verbose'?\n"},
-        {"flag with a value", {A, B, "--verbose=yes"}, 2, "--verbose takes no value"},
-        {"dpi not a whole number", {A, B, "--dpi", "300.5"}, 2, "--dpi takes a whole number from 10 to 10000"},
-        {"font size of 0", {A, B, "--font-size=0"}, 2, "--font-size takes points from 1 to 100"},
-        {"legend neither on nor off", {A, B, "--legend", "yes"}, 2, "--legend takes on|off, not \"yes\""},
-        {"limits the wrong way round", {A, B, "--y-limits", "2:1"}, 2, "--y-limits needs A below B"},
-        {"limits not numbers", {A, B, "--x-limits", "0:"}, 2, "--x-limits takes two numbers A:B"},
-        {"figure too large in pixels", {A, B, "--plot", "f.png", "--plot-size", "900x10mm", "--dpi", "600"}, 2,
+        {{"--divisions", "3"}, 2, "give one or more input files"},
+        {{"--jobs", "0", A}, 2, "--jobs takes a whole number from 1 to 1024"},
+        {{"--colour", A, B}, 2, "unknown option --colour\n"},
+        {{"--divisons", "5", A, B}, 2, "unknown option --divisons; did you mean '--divisions'?\n"},
+        {{A, B, "--verb"}, 2, "unknown option --verb; did you mean '--verbose'?\n"},
+        {{A, B, "--verbose=yes"}, 2, "--verbose takes no value"},
+        {{A, B, "--dpi", "300.5"}, 2, "--dpi takes a whole number from 10 to 10000"},
+        {{A, B, "--font-size=0"}, 2, "--font-size takes points from 1 to 100"},
+        {{A, B, "--legend", "yes"}, 2, "--legend takes on|off, not \"yes\""},
+        {{A, B, "--y-limits", "2:1"}, 2, "--y-limits needs A below B"},
+        {{A, B, "--x-limits", "0:"}, 2, "--x-limits takes two numbers A:B"},
+        {{A, B, "--plot", "f.png", "--plot-size", "900x10mm", "--dpi", "600"}, 2,
          "the figure must be 1 to 10000 pixels a side, not 21260x236 at 600 dpi"},
-        {"option without its value", {A, B, "--divisions"}, 2, "--divisions needs a value"},
-        {"plot neither PNG, SVG nor PDF", {A, B, "--plot", "graph.jpg"}, 2,
-         "--plot writes a .png, .svg or .pdf file"},
-        {"unknown range", {A, B, "--range", "all"}, 2, "--range takes common|union"},
-        {"decimal comma with comma separator", {"--separator", "comma", "--decimal-comma", A, B}, 2,
+        {{A, B, "--divisions"}, 2, "--divisions needs a value"},
+        {{A, B, "--plot", "graph.jpg"}, 2, "--plot writes a .png, .svg or .pdf file"},
+        {{A, B, "--range", "all"}, 2, "--range takes common|union"},
+        {{"--separator", "comma", "--decimal-comma", A, B}, 2,
          "--decimal-comma and --separator comma cannot both apply to " + A},
-        {"unknown separator", {"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
-        {"column name not on the header line", {"--x-name", "Time", A, B}, 1,
-         "mergon-batch: " + A + ": The column name \"Time\" is not on the last header line of " + A +
-             ". (5)"},
-        {"column name twice", {"--skip-lines", "1", "--y-name", "h", H, B}, 1,
+        {{"--separator", "tab", A, B}, 2, "--separator takes semicolon or comma"},
+        {{"--x-name", "Time", A, B}, 1,
+         "mergon-batch: " + A + ": The column name \"Time\" is not on the last header line of " + A + ". (5)"},
+        {{"--skip-lines", "1", "--y-name", "h", H, B}, 1,
          "The column name \"h\" is on the last header line of " + H + " more than once. (5)"},
-        {"no header line, no name", {"--skip-lines", "0", "--y-name", "1", A, B}, 1,
-         "not on the last header line"},
-        {"range ends not numbers", {A, B, "--range", "1:2:3"}, 2, "--range FROM:TO takes two numbers"},
-        {"range end not in the files' grammar", {A, B, "--range", "0:inf"}, 2, "takes two numbers"},
-        {"range ends equal as written", {A, B, "--range", "1.5E+00:1.5"}, 2, "needs FROM below TO"},
-        {"range end beyond single precision", {A, B, "--range", "-1e39:0"}, 2, "single precision"},
-        {"range end beyond double precision", {A, B, "--range", "0:1D999"}, 2, "single precision"},
-        {"range beyond the data", {A, B, "--range", "0:1", "--output", QString::fromStdString(path("r.mrg"))},
-         1, "No input file covers x = 0, so there is nothing to average there. (5)"},
-        {"confidence of 1", {A, B, "--statistics", "s.csv", "--confidence", "1"}, 2,
-         "--confidence takes a level between 0 and 1"},
-        {"confidence without statistics", {A, B, "--confidence", "0.95"}, 2,
-         "--confidence needs --statistics"},
+        {{"--skip-lines", "0", "--y-name", "1", A, B}, 1, "not on the last header line"}, // no header line
+        {{A, B, "--range", "1:2:3"}, 2, "--range FROM:TO takes two numbers"},
+        {{A, B, "--range", "0:inf"}, 2, "takes two numbers"}, // an end not in the files' grammar
+        {{A, B, "--range", "1.5E+00:1.5"}, 2, "needs FROM below TO"}, // equal as written
+        {{A, B, "--range", "-1e39:0"}, 2, "single precision"},
+        {{A, B, "--range", "0:1D999"}, 2, "single precision"}, // beyond double precision too
+        {{A, B, "--range", "0:1", "--output", q(path("r.mrg"))}, 1,
+         "No input file covers x = 0, so there is nothing to average there. (5)"},
+        {{A, B, "--statistics", "s.csv", "--confidence", "1"}, 2, "--confidence takes a level between 0 and 1"},
+        {{A, B, "--confidence", "0.95"}, 2, "--confidence needs --statistics"},
         // Option values are numbers of the input files' grammar, the whole text; counts whole
         // numbers within their limits (the whole text one number is the engine's test).
-        {"x column not a number", {"--x-column", "abc", A}, 2, "--x-column takes " + column + ", not \"abc\""},
-        {"y column 0", {"--y-column", "0", A}, 2, "--y-column takes " + column + ", not \"0\""},
-        {"skip lines -1", {"--skip-lines", "-1", A}, 2, "--skip-lines takes " + lines + ", not \"-1\""},
-        {"skip lines 2.5", {"--skip-lines", "2.5", A}, 2, "--skip-lines takes " + lines + ", not \"2.5\""},
-        {"divisions 50.5", {"--divisions", "50.5", A}, 2, "--divisions takes " + column + ", not \"50.5\""},
-        {"divisions empty", {"--divisions", "", A}, 2, "--divisions takes " + column + ", not \"\""},
-        {"weight with a comma", {"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
-        {"coefficient and a blank", {"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
-        {"coefficient inf", {"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
+        {{"--x-column", "abc", A}, 2, "--x-column takes a whole number of 1 or more, not \"abc\""},
+        {{"--y-column", "0", A}, 2, "--y-column takes a whole number of 1 or more, not \"0\""},
+        {{"--skip-lines", "-1", A}, 2, "--skip-lines takes a whole number of 0 or more, not \"-1\""},
+        {{"--divisions", "50.5", A}, 2, "--divisions takes a whole number of 1 or more, not \"50.5\""},
+        {{"--weight", "0,5", A}, 2, "--weight takes a number, not \"0,5\""},
+        {{"--x-coefficient", "1.5 ", A}, 2, "--x-coefficient takes a number, not \"1.5 \""},
+        {{"--y-coefficient", "inf", A}, 2, "--y-coefficient takes a number, not \"inf\""},
         // clang-format on
     };
-    // A usage error is one line, then where to read more.
-    const QString tryHelp = "Try 'mergon-batch --help' for more information.\n";
-    for (const Case &expected : cases) {
-        Result r = runBatch(expected.arguments);
-        EXPECT_EQ(r.exitCode, expected.exitCode) << expected.what;
-        EXPECT_TRUE(r.err.contains(expected.expected) &&
-                    r.err.endsWith(tryHelp) == (expected.exitCode == 2) &&
-                    r.err.count('\n') == (expected.exitCode == 2 ? 2 : 1))
-            << expected.what << ": " << r.err.toStdString();
-    }
     // Sizes from 1 to 10000, as whole numbers and nothing else; digits beyond any integer too.
     // clang-format off
     for (const char *size : {"big", "0x10", "10x10001", "-5x10", "+5x10", "99999999999999999999x10",
                              "10x", "10x10x10", " 10x10", "10.5x10", "0x60mm", "85x60 mm",
-                             "85x60mmm", "inx1in", "1e2x1cm", "1x1m"}) {
+                             "85x60mmm", "inx1in", "1e2x1cm", "1x1m"})
         // clang-format on
-        Result r = runBatch({A, B, "--plot-size", size});
-        EXPECT_EQ(r.exitCode, 2) << size;
-        EXPECT_EQ(r.err, "mergon-batch: --plot-size takes WIDTHxHEIGHT with an optional unit px, "
-                         "mm, cm, in or pt, not \"" +
-                             QString::fromUtf8(size) + "\"\n" + tryHelp);
+        cases.emplace_back(QStringList{A, B, "--plot-size", size}, 2,
+                           QStringLiteral("mergon-batch: --plot-size takes WIDTHxHEIGHT with an "
+                                          "optional unit px, mm, cm, in or pt, not \"%1\"\n")
+                               .arg(size));
+    // A usage error is one line, then where to read more; a failure is one line.
+    for (const auto &[arguments, exitCode, expected] : cases) {
+        const Result r = runBatch(arguments);
+        EXPECT_TRUE(
+            r.exitCode == exitCode && r.err.contains(expected) && r.err.count('\n') == exitCode &&
+            r.err.endsWith("Try 'mergon-batch --help' for more information.\n") == (exitCode == 2))
+            << r.exitCode << ' ' << (arguments.join(' ') + ": " + r.err).toStdString();
     }
-    Result help = runBatch({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith("Usage: mergon-batch"));
-    for (const char *option : {"--version", "-V"}) {
-        const Result version = runBatch({option});
-        EXPECT_EQ(std::pair(version.out, version.exitCode),
-                  std::pair(QStringLiteral("mergon-batch " MERGON_VERSION "\n"), 0));
+    const Result help = runBatch({"--help"});
+    EXPECT_TRUE(help.exitCode == 0 && help.out.startsWith("Usage: mergon-batch"));
+    for (const char *option : {"--version", "-V"}) { // the text, then the exit status
+        const Result v = runBatch({option});
+        EXPECT_EQ(v.out + QString::number(v.exitCode), "mergon-batch " MERGON_VERSION "\n0");
     }
     for (const char *option : {"--statistics PATH", "--range common|union|FROM:TO",
                                "--confidence LEVEL", "--band sd|se|ci|none"})
@@ -145,48 +124,30 @@ TEST_F(BatchTest, UsageAndOptionErrorsGiveTheirExitStatus) {
 // data of a and b: they give the table of a and b in the default format. Whole numbers written
 // with an exponent, and values with a decimal comma, give what the plain forms give.
 TEST_F(BatchTest, FilesInOtherFormatsAndOptionValuesInOtherFormsGiveTheSameTable) {
-    const QString A = QString::fromStdString(a), B = QString::fromStdString(b);
-    const QString tabs = QString::fromStdString(
+    const QString tabs = q(
         writeFile("tabs.txt",
                   "DSC run\r\nsample a\r\nNo\t\"Heat flow/mW\"\tTime/s\tTsample/C\r\n"
                   "1\t1\t0\t0,1\r\n2\t2,5\t3\t0,35\r\n3\t3,0E+00\t6\t,7\r\n4\t-0,25\t9\t1,3\r\n"));
-    const QString semicolons = QString::fromStdString(
-        writeFile("semicolons.csv", "Tsample/C;No;\"Heat flow/mW\"\r\n"
-                                    "0,2;1;2\r\n0,9;2;1,75D0\r\n0,5;3;0,5\r\n1,1;4;4\r\n"));
-    const QString plain = QString::fromStdString(path("plain.mrg"));
+    const QString semicolons =
+        q(writeFile("semicolons.csv", "Tsample/C;No;\"Heat flow/mW\"\r\n"
+                                      "0,2;1;2\r\n0,9;2;1,75D0\r\n0,5;3;0,5\r\n1,1;4;4\r\n"));
+    const QString plain = q(path("plain.mrg")), other = q(path("other.mrg"));
     Result r =
         runBatch({"--verbose", "--weight", "0.5", A, B, "--range", "0.2:1.1", "--output", plain});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("chosen range 0.2 to 1.1,")) << r.out.toStdString();
-    const QString other = QString::fromStdString(path("other.mrg"));
-    r = runBatch({"--verbose",
-                  "--decimal-comma",
-                  "--weight",
-                  "0,5",
-                  "--x-name",
-                  "Tsample/C",
-                  "--y-name",
-                  "Heat flow/mW",
-                  "--skip-lines",
-                  "3E+00",
-                  tabs,
-                  "--skip-lines",
-                  "1",
-                  semicolons,
-                  "--divisions",
-                  "1E+02",
-                  "--range",
-                  "0,2:1.1",
-                  "--output",
-                  other});
+    const QStringList names{"--x-name", "Tsample/C", "--y-name", "Heat flow/mW"};
+    r = runBatch(QStringList{"--verbose", "--decimal-comma", "--weight", "0,5"} + names +
+                 QStringList{"--skip-lines", "3E+00", tabs, "--skip-lines", "1", semicolons} +
+                 QStringList{"--divisions", "1E+02", "--range", "0,2:1.1", "--output", other});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(readAll(other.toStdString()), readAll(plain.toStdString()));
-    for (const char *shown :
-         {"decimal comma, fields separated by blanks, tabs and semicolons",
-          "x column 4 named \"Tsample/C\"", "y column 2 named \"Heat flow/mW\"",
-          "x column 1 named \"Tsample/C\"", "y column 3 named \"Heat flow/mW\""})
-        EXPECT_TRUE(r.out.contains(QString::fromUtf8(shown))) << shown << "\n"
-                                                              << r.out.toStdString();
+    // Each file's rules, then the columns its names stand for.
+    const QString shown =
+        "  decimal comma, fields separated by blanks, tabs and semicolons\n"
+        "  x column %1 named \"Tsample/C\"\n  y column %2 named \"Heat flow/mW\"\n";
+    EXPECT_TRUE(r.out.contains(shown.arg(4).arg(2)) && r.out.contains(shown.arg(1).arg(3)))
+        << r.out.toStdString();
     // A file named twice counts twice, with a warning.
     r = runBatch({A, A, "--output", other});
     EXPECT_EQ(std::tuple(r.exitCode, r.err),
@@ -201,18 +162,16 @@ TEST_F(BatchTest, ManyFilesGiveTheSameBytesOnOneThreadAndOnThree) {
     QStringList files;
     for (int i = 0; i < 13; ++i) {
         QByteArray text = "h\r\nh\r\nt a b c x y\r\n";
-        const int lines = i == 5 ? 40000 : 50 + 37 * i;
-        for (int j = 0; j < lines; ++j)
+        for (int j = 0; j < (i == 5 ? 40000 : 50 + 37 * i); ++j)
             text += QByteArray::number(j) + " 0 0 0 " + QByteArray::number(i * 0.25 + j * 0.01) +
                     " " + QByteArray::number(std::sin(j * 0.05 + i) * (i + 1), 'g', 12) + "\r\n";
-        files << QString::fromStdString(writeFile(QString("m%1.txt").arg(i), text));
+        files << q(writeFile(QString("m%1.txt").arg(i), text));
     }
     auto run = [&](const QStringList &inputs, const QString &jobs) {
         const QString name = "jobs" + jobs;
         Result r = runBatch(QStringList{"--jobs", jobs, "--range", "union", "--divisions", "20000",
-                                        "--verbose", "--output",
-                                        QString::fromStdString(path(name + ".mrg")), "--statistics",
-                                        QString::fromStdString(path(name + ".csv"))} +
+                                        "--verbose", "--output", q(path(name + ".mrg")),
+                                        "--statistics", q(path(name + ".csv"))} +
                             inputs);
         return std::tuple(r.exitCode, r.out.toStdString(), r.err.toStdString(),
                           readAll(path(name + ".mrg")), readAll(path(name + ".csv")));
@@ -224,8 +183,8 @@ TEST_F(BatchTest, ManyFilesGiveTheSameBytesOnOneThreadAndOnThree) {
     EXPECT_EQ(run(files, "3"), one);
 
     QStringList bad = files;
-    bad[2] = QString::fromStdString(writeFile("bad2.txt", "h\r\nh\r\nh\r\n1 2 3 4 x 6\r\n"));
-    bad[8] = QString::fromStdString(writeFile("bad8.txt", ""));
+    bad[2] = q(writeFile("bad2.txt", "h\r\nh\r\nh\r\n1 2 3 4 x 6\r\n"));
+    bad[8] = q(writeFile("bad8.txt", ""));
     const auto failing = run(bad, "1");
     EXPECT_EQ(std::get<2>(failing),
               "mergon-batch: " + bad[2].toStdString() + ": " + bad_inputs::added(13) +
@@ -336,32 +295,23 @@ TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
 // and 9.9248 at 0.99 everywhere. The frame's inner edges, found from the centre outwards, lie
 // at the data's extent (band included) widened by 5 %.
 TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
-    QStringList arguments{"--plot-style", "paper",    "--legend",
-                          "off",          "--output", QString::fromStdString(path("p.mrg"))};
+    const QString png = q(path("paper.png"));
+    QStringList arguments{"--plot-style", "paper", "--legend", "off",
+                          "--plot",       png,     "--output", q(path("p.mrg"))};
     for (double offset : {0.0, 2.0, 10.0})
-        arguments << QString::fromStdString(
-            writeCurve(QStringLiteral("line%1.txt").arg(offset), {{0, offset}, {10, 10 + offset}}));
-    const QString table = QString::fromStdString(path("s.csv"));
-    const struct {
-        const char *band;
-        QStringList more;
-        double halfWidth;
-        // Down the frame's height from its top edge: the mean 9 and the band's upper and lower
-        // edges. For sd the data span y 4 - 5.29 to 20, 21.29 high, and 5 % more on each side,
-        // 23.42: 9 lies 20 + 1.06 - 9 = 12.06 below the top, at 0.515.
-        double meanAt, bandFrom, bandTo;
-    } cases[] = {
-        {"sd", {}, 5.2915026, 0.5151, 0.2892, 0.7411},
-        {"se", {}, 3.0550505, 0.5455, 0.4066, 0.6843},
-        {"none", {}, 0, 0.5455, 0.5455, 0.5455},
-        // 0.95 without --confidence, and without a table
-        {"ci", {}, 13.1448212, 0.5, 0.1707, 0.8293},
-        {"ci", {"--confidence", "0.99", "--statistics", table}, 30.3208968, 0.5, 0.1098, 0.8902}};
-    const QString png = QString::fromStdString(path("paper.png"));
-    for (const auto &band : cases) {
-        SCOPED_TRACE(band.band + band.more.join(' ').toStdString());
-        Result r =
-            runBatch(arguments + band.more + QStringList{"--plot", png, "--band", band.band});
+        arguments << q(writeCurve("y" + QString::number(offset), {{0, offset}, {10, 10 + offset}}));
+    // The band, more options, and down the frame's height from its top edge: the mean 9 and the
+    // band's upper and lower edges. For sd the data span y 4 - 5.29 to 20, 21.29 high, and 5 %
+    // more on each side, 23.42: 9 lies 20 + 1.06 - 9 = 12.06 below the top, at 0.515.
+    const std::tuple<QString, QStringList, double, double, double> cases[] = {
+        {"sd", {}, 0.5151, 0.2892, 0.7411},
+        {"se", {}, 0.5455, 0.4066, 0.6843},
+        {"none", {}, 0.5455, 0.5455, 0.5455},
+        {"ci", {}, 0.5, 0.1707, 0.8293}, // 0.95 without --confidence, and without a table
+        {"ci", {"--confidence", "0.99", "--statistics", q(path("s.csv"))}, 0.5, 0.1098, 0.8902}};
+    for (const auto &[band, more, meanAt, bandFrom, bandTo] : cases) {
+        SCOPED_TRACE((band + more.join(' ')).toStdString());
+        Result r = runBatch(arguments + more + QStringList{"--band", band});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QImage image(png);
         auto walk = [&](QPoint p, QPoint step) { // to the last pixel before the dark frame
@@ -382,19 +332,15 @@ TEST_F(BatchTest, PaperFigureDrawsTheMeanAndItsBandWhereTheDataSay) {
             if (p.red() == 255 && std::abs(p.green() - 205) <= 2 && p.green() == p.blue())
                 pink += 1, pinkRows += y; // the band over white
         }
-        EXPECT_NEAR(redRows / red, row(band.meanAt), 2.0);
+        EXPECT_NEAR(redRows / red, row(meanAt), 2.0);
         // The red mean and the grey lines through the band hide a few of its rows.
-        EXPECT_NEAR(pink, row(band.bandTo) - row(band.bandFrom), 20);
-        if (pink > 0) {
-            EXPECT_NEAR(pinkRows / pink, row(band.meanAt), 6.0);
-        }
-        if (band.more.contains(table)) { // the table holds the band's interval at x 5
-            const QList<QByteArray> fields = readAll(path("s.csv")).split('\n')[51].split(',');
-            ASSERT_EQ(fields.size(), 10);
-            EXPECT_EQ(fields[1], "5");
-            EXPECT_NEAR(fields[9].toDouble() - fields[2].toDouble(), band.halfWidth, 1e-6);
-        }
+        EXPECT_NEAR(pink, row(bandTo) - row(bandFrom), 20);
+        EXPECT_NEAR(pink > 0 ? pinkRows / pink : row(meanAt), row(meanAt), 6.0);
     }
+    // The table holds the last band's interval at x 5: 9 +- 9.9248 * 3.0551.
+    const QList<QByteArray> cells = readAll(path("s.csv")).split('\n').value(51).split(',');
+    EXPECT_EQ(std::tuple(cells.size(), cells.value(1), cells.value(2)), std::tuple(10, "5", "9"));
+    EXPECT_NEAR(cells.value(9).toDouble() - cells.value(2).toDouble(), 30.3208968, 1e-6);
 }
 
 // What a reader of a figure file finds in it, one fact a line. PNG: its size and resolution tag,
@@ -406,49 +352,38 @@ QStringList readFigure(const QString &path) {
     QStringList facts;
     if (path.endsWith(".png")) {
         const QImage image(path);
-        facts << QStringLiteral("%1x%2 at %3 dpi")
-                     .arg(image.width())
-                     .arg(image.height())
-                     .arg(qRound(image.dotsPerMeterX() * 0.0254));
-        bool clearEdge = !image.isNull();
-        for (int x = 0; x < image.width(); ++x)
-            for (int y = 0; y < image.height(); ++y)
-                if ((x < 2 || y < 2 || x >= image.width() - 2 || y >= image.height() - 2) &&
-                    image.pixel(x, y) != qRgb(255, 255, 255))
-                    clearEdge = false;
-        if (clearEdge)
+        facts << QString::asprintf("%dx%d at %d dpi", image.width(), image.height(),
+                                   qRound(image.dotsPerMeterX() * 0.0254));
+        QImage edge = image.convertToFormat(QImage::Format_ARGB32); // whitened inside
+        QPainter(&edge).fillRect(edge.rect().adjusted(2, 2, -2, -2), Qt::white);
+        if (!image.isNull() && countColour(edge, Qt::white) == edge.width() * edge.height())
             facts << "clear edge";
         if (std::ranges::all_of(QList{Qt::red, Qt::blue, Qt::black},
                                 [&](auto c) { return countColour(image, QColor(c)) > 50; }))
             facts << "panel colours";
     } else if (path.endsWith(".svg")) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-        QXmlStreamReader xml(&file);
+        QXmlStreamReader xml(readAll(path.toStdString())); // a missing file: an error below
         double mmPerUnit = 0;
         QString colour;
-        QMap<QString, int> paths;
-        bool sized = false; // by the first text
+        QMap<QString, int> paths; // by colour
+        bool sized = false;       // by the first text
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            const auto value = [&](const char *name) {
-                return xml.attributes().value(name).toString();
-            };
-            if (xml.name() == QLatin1String("svg")) {
+            const auto value = [&](auto key) { return xml.attributes().value(key).toString(); };
+            const QString name = xml.name().toString();
+            if (name == "svg") {
                 facts << value("width") + " x " + value("height");
                 mmPerUnit = QString(value("width")).remove("mm").toDouble() /
                             value("viewBox").split(' ').value(2).toDouble();
-            } else if (xml.name() == QLatin1String("g") && !value("stroke").isEmpty()) {
+            } else if (name == "g" && !value("stroke").isEmpty()) {
                 colour = value("stroke") == "none" ? "fill " + value("fill") : value("stroke");
-            } else if (xml.name() == QLatin1String("path") ||
-                       xml.name() == QLatin1String("image")) {
-                ++paths[xml.name() == QLatin1String("image") ? "image" : colour];
-            } else if (xml.name() == QLatin1String("text")) {
+            } else if (name == "path" || name == "image") {
+                ++paths[name == "image" ? name : colour];
+            } else if (name == "text") {
                 if (!std::exchange(sized, true))
-                    facts << QString::number(value("font-size").toDouble() * mmPerUnit / 25.4 * 72,
-                                             'f', 1) +
-                                 " pt";
+                    facts << QString::asprintf("%.1f pt", value("font-size").toDouble() *
+                                                              mmPerUnit / 25.4 * 72);
                 facts << "text " + xml.readElementText();
             }
         }
@@ -460,11 +395,9 @@ QStringList readFigure(const QString &path) {
     } else {
         const QByteArray pdf = readAll(path.toStdString());
         const QRegularExpressionMatch box =
-            QRegularExpression(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])")
-                .match(QString::fromLatin1(pdf));
-        facts << QStringLiteral("page %1 x %2 pt")
-                     .arg(qRound(box.captured(1).toDouble()))
-                     .arg(qRound(box.captured(2).toDouble()));
+            QRegularExpression(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])").match(QString(pdf));
+        facts << QString::asprintf("page %.0f x %.0f pt", box.captured(1).toDouble(),
+                                   box.captured(2).toDouble());
         if (pdf.contains("/FontFile2"))
             facts << "fonts embedded";
     }
@@ -479,79 +412,62 @@ TEST_F(BatchTest, FiguresAreWhatTheRequestAsks) {
         runs << QStringLiteral(MERGON_EXAMPLES "/") + run;
     const QStringList paper{"--plot-style", "paper"};
     const QStringList legend{"text mean of 4 curves", "text mean +- 1 sd", "text input curves"};
-    struct Case {
-        const char *what;
-        QString file;
-        QStringList arguments, facts; // facts the file shows
-        QStringList absent = {};      // and facts it may not show
-    } cases[] = {
+    // The file's type, the arguments, facts the file shows and facts it may not show.
+    const std::tuple<QString, QStringList, QStringList, QStringList> cases[] = {
         // clang-format off
-        {"paper PNG by default", "f.png", paper, {"1417x945 at 300 dpi", "clear edge"}},
-        {"paper PNG, bare size", "f.png", paper + QStringList{"--plot-size", "1200x800"}, {"1200x800 at 300 dpi", "clear edge"}},
-        {"paper PNG in mm at 600 dpi", "f.png", paper + QStringList{"--plot-size", "85x60mm", "--dpi", "600"},
-         {"2008x1417 at 600 dpi", "clear edge"}},
-        {"paper PNG in inches, no legend, no labels", "f.png",
-         paper + QStringList{"--plot-size", "4x3in", "--dpi=100", "--legend", "off", "--x-label", "",
-                             "--y-label", "", "--title", "Heating"}, {"400x300 at 100 dpi", "clear edge"}},
-        {"panel PNG tagged with the dpi given", "f.png", {"--dpi", "150"}, {"329x217 at 150 dpi", "panel colours"}},
-        {"panel PNG in cm", "f.png", {"--plot-size", "2.54x1.27cm", "--dpi", "200"}, {"200x100 at 200 dpi"}},
-        {"paper SVG of 85 mm, labels from the header", "f.svg", paper + QStringList{"--plot-size", "85x60mm"},
-         legend + QStringList{"85mm x 60mm", "8.0 pt", "text Tsample/C", "text HeatFlow/mW",
-                              "paths #aaaaaa 4, #ff0000 1, fill #ff0000 1"}},
-        {"paper SVG in inches, given labels, title, 10 pt, ci band", "f.svg",
-         paper + QStringList{"--plot-size", "2x1in", "--font-size", "10", "--x-label", "T / \u00b0C",
-                             "--y-label", "", "--title", "Run A", "--band", "ci"},
+        {"png", paper + QStringList{"--plot-size", "1200x800"}, {"1200x800 at 300 dpi", "clear edge"}, {}},
+        {"png", paper + QStringList{"--plot-size", "85x60mm", "--dpi", "600"},
+         {"2008x1417 at 600 dpi", "clear edge"}, {}},
+        {"png", paper + QStringList{"--plot-size", "4x3in", "--dpi=100", "--legend", "off", "--x-label", "",
+                                    "--y-label", "", "--title", "Heating"}, {"400x300 at 100 dpi", "clear edge"}, {}},
+        // The panel, tagged with the dpi given.
+        {"png", {"--dpi", "150"}, {"329x217 at 150 dpi", "panel colours"}, {}},
+        {"png", {"--plot-size", "2.54x1.27cm", "--dpi", "200"}, {"200x100 at 200 dpi"}, {}},
+        // Labels from the header.
+        {"svg", paper + QStringList{"--plot-size", "85x60mm"}, legend + QStringList{"85mm x 60mm", "8.0 pt",
+         "text Tsample/C", "text HeatFlow/mW", "paths #aaaaaa 4, #ff0000 1, fill #ff0000 1"}, {}},
+        {"svg", paper + QStringList{"--plot-size", "2x1in", "--font-size", "10", "--x-label", "T / \u00b0C",
+                                    "--y-label", "", "--title", "Run A", "--band", "ci"},
          {"50.8mm x 25.4mm", "10.0 pt", "text T / \u00b0C", "text Run A", "text 95 % confidence interval"},
          {"text HeatFlow/mW", "text mean +- 1 sd"}},
-        {"paper SVG in points, no legend, no band", "f.svg",
-         paper + QStringList{"--plot-size", "600x400", "--legend=off", "--band", "none"},
+        {"svg", paper + QStringList{"--plot-size", "600x400", "--legend=off", "--band", "none"},
          {"211.667mm x 141.111mm", "8.0 pt", "text Tsample/C"}, legend},
-        {"the frame follows --range", "f.svg", paper + QStringList{"--range", "120:135"},
+        {"svg", paper + QStringList{"--range", "120:135"}, // the frame follows the range
          {"text 120", "text 125", "text 130", "text 135"}, {"text 50", "text 100", "text 150"}},
-        {"x and y limits by hand", "f.svg",
-         paper + QStringList{"--range", "120:135", "--x-limits", "0:1000", "--y-limits", "-10:10"},
+        {"svg", paper + QStringList{"--range", "120:135", "--x-limits", "0:1000", "--y-limits", "-10:10"},
          {"text 0", "text 1000", "text \u221210", "text 10"}, {"text 135"}},
-        {"panel SVG in points", "f.svg", {"--plot-size", "600x400"}, {"211.667mm x 141.111mm", "paths image 1"}},
+        {"svg", {"--plot-size", "600x400"}, {"211.667mm x 141.111mm", "paths image 1"}, {}},
         // Qt's PDF writer gives the page whole points.
-        {"paper PDF of 85 mm", "f.pdf", paper + QStringList{"--plot-size", "85x60mm"},
-         {"page 241 x 170 pt", "fonts embedded"}},
-        {"paper PDF in points", "f.pdf", paper + QStringList{"--plot-size", "600x400pt"},
-         {"page 600 x 400 pt", "fonts embedded"}},
-        {"panel PDF", "f.pdf", {}, {"page 329 x 217 pt"}, {"fonts embedded"}},
+        {"pdf", paper + QStringList{"--plot-size", "85x60mm"}, {"page 241 x 170 pt", "fonts embedded"}, {}},
+        {"pdf", paper + QStringList{"--plot-size", "600x400pt"}, {"page 600 x 400 pt", "fonts embedded"}, {}},
+        {"pdf", {}, {"page 329 x 217 pt"}, {"fonts embedded"}},
         // clang-format on
     };
-    for (const Case &request : cases) {
-        SCOPED_TRACE(request.what);
-        const QString file = QString::fromStdString(path(request.file));
+    for (const auto &[type, arguments, facts, absent] : cases) {
+        SCOPED_TRACE((type + ' ' + arguments.join(' ')).toStdString());
+        const QString file = q(path("f." + type));
         QFile::remove(file);
-        const Result r = runBatch(
-            runs + request.arguments +
-            QStringList{"--plot", file, "--output", QString::fromStdString(path("f.mrg"))});
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty())
-            << r.out.toStdString() << r.err.toStdString();
+        const Result r =
+            runBatch(runs + arguments + QStringList{"--plot", file, "--output", q(path("f.mrg"))});
+        EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err), std::tuple(0, QString(), QString()));
         const QStringList seen = readFigure(file);
-        for (const QString &fact : request.facts)
-            EXPECT_TRUE(seen.contains(fact))
+        for (const QString &fact : facts + absent)
+            EXPECT_EQ(seen.contains(fact), facts.contains(fact))
                 << fact.toStdString() << " in " << seen.join('|').toStdString();
-        for (const QString &fact : request.absent)
-            EXPECT_FALSE(seen.contains(fact)) << fact.toStdString();
     }
 }
 
 // The completion loads in bash, completes options from --help and offers the fixed values.
 TEST(BatchCompletion, OffersOptionsFileNamesAndValues) {
-    const struct {
-        QString line;
-        QStringList offered;
-    } cases[] = {{"mergon-batch --div", {"--divisions"}},
-                 {"mergon-batch --legend ", {"off", "on"}},
-                 {"mergon-batch --range u", {"union"}},
-                 {"mergon-batch --band=", {"ci", "none", "sd", "se"}},
-                 {"mergon-batch --plot-style p", {"panel", "paper"}},
-                 {"mergon-batch --separator s", {"semicolon"}},
-                 {"mergon-batch " MERGON_EXAMPLES "/run1.t", {MERGON_EXAMPLES "/run1.txt"}}};
-    for (const auto &c : cases) {
+    const std::pair<QString, QStringList> cases[] = {
+        {"mergon-batch --div", {"--divisions"}},
+        {"mergon-batch --legend ", {"off", "on"}},
+        {"mergon-batch --range u", {"union"}},
+        {"mergon-batch --band=", {"ci", "none", "sd", "se"}},
+        {"mergon-batch --plot-style p", {"panel", "paper"}},
+        {"mergon-batch --separator s", {"semicolon"}},
+        {"mergon-batch " MERGON_EXAMPLES "/run1.t", {MERGON_EXAMPLES "/run1.txt"}}};
+    for (const auto &[line, offered] : cases) {
         const Result r = runProgram({"-c", R"(source /usr/share/bash-completion/bash_completion
             source "$0"
             COMP_LINE=$1 COMP_POINT=${#1}
@@ -560,9 +476,9 @@ TEST(BatchCompletion, OffersOptionsFileNamesAndValues) {
             COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 ))
             _mergon_batch mergon-batch
             printf '%s\n' "${COMPREPLY[@]}" | sort)",
-                                     MERGON_COMPLETION, c.line},
+                                     MERGON_COMPLETION, line},
                                     {}, "bash");
-        EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts), c.offered)
-            << c.line.toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts), offered)
+            << line.toStdString() << ": " << r.err.toStdString();
     }
 }
