@@ -19,9 +19,11 @@ struct Shape {
     const char *what;
     std::vector<Input> inputs; // added in order; the last one is the file the row is about
     // The last file once added: its data lines, fields per line, x extent and kept rows.
-    int lineCount = 0, fieldsPerLine = 0;
-    float xMin = 0, xMax = 0;
-    std::vector<std::pair<double, double>> rows = {};
+    struct Read {
+        int lineCount = 0, fieldsPerLine = 0;
+        float xMin = 0, xMax = 0;
+        std::vector<std::pair<double, double>> rows = {};
+    } read = {};
     // When given, the mean of `inputs`, and its statistics over the union of their ranges, are
     // those of these files to the byte.
     std::vector<Input> sameMeanAs = {};
@@ -54,30 +56,25 @@ inline const std::vector<Shape> &shapes() {
     // clang-format off
     static const std::vector<Shape> all = {
         {.what = "a falling file alone (beside another falling one)", .inputs = {falling2, falling},
-         .lineCount = 4, .fieldsPerLine = 6, .xMin = 0, .xMax = 3,
-         .rows = {{3, 9}, {2, 3}, {1, 5}, {0, 0}}, .sameMeanAs = {rising2, rising}},
+         .read = {4, 6, 0, 3, {{3, 9}, {2, 3}, {1, 5}, {0, 0}}}, .sameMeanAs = {rising2, rising}},
         {.what = "a falling file beside a rising one", .inputs = {rising2, falling},
-         .lineCount = 4, .fieldsPerLine = 6, .xMin = 0, .xMax = 3,
-         .rows = {{3, 9}, {2, 3}, {1, 5}, {0, 0}}, .sameMeanAs = {rising2, rising}},
+         .read = {4, 6, 0, 3, {{3, 9}, {2, 3}, {1, 5}, {0, 0}}}, .sameMeanAs = {rising2, rising}},
         {.what = "a falling file with ties: the rows at one x keep their places reversed",
          .inputs = {rising2, curveFile("ties.txt", {{"3", "1"}, {"2", "7"}, {"2", "-4"}, {"0", "2"}})},
-         .lineCount = 4, .fieldsPerLine = 6, .xMin = 0, .xMax = 3,
-         .rows = {{3, 1}, {2, 7}, {2, -4}, {0, 2}},
+         .read = {4, 6, 0, 3, {{3, 1}, {2, 7}, {2, -4}, {0, 2}}},
          .sameMeanAs = {rising2, curveFile("r.txt", {{"0", "2"}, {"2", "-4"}, {"2", "7"}, {"3", "1"}})}},
         {.what = "an x coefficient of -1",
          .inputs = {negative, curveFile("c.txt", {{"1", "5"}, {"2", "3"}, {"3", "9"}}, {.xCoefficient = "-1"})},
-         .lineCount = 3, .fieldsPerLine = 6, .xMin = -3, .xMax = -1,
-         .rows = {{-1, 5}, {-2, 3}, {-3, 9}},
+         .read = {3, 6, -3, -1, {{-1, 5}, {-2, 3}, {-3, 9}}},
          .sameMeanAs = {negative, curveFile("r.txt", {{"-3", "9"}, {"-2", "3"}, {"-1", "5"}})}},
         {.what = "empty fields in x and y leave their rows out",
          .inputs = {rising2, twoColumns("gaps.csv", "0,0\r\n1,\r\n,4\r\n2,3\r\n3,9\r\n")},
-         .lineCount = 5, .fieldsPerLine = 2, .xMin = 0, .xMax = 3,
-         .rows = {{0, 0}, {2, 3}, {3, 9}},
+         .read = {5, 2, 0, 3, {{0, 0}, {2, 3}, {3, 9}}},
          .sameMeanAs = {rising2, twoColumns("r.txt", "0 0\r\n2 3\r\n3 9\r\n")}},
         {.what = "NA, nan and \"N/A\" in x and y leave their rows out; elsewhere they do no harm",
          .inputs = {rising2, twoColumns("na.tsv", "0\tNA\tok\r\n1\t5\tNA\r\n\"N/A\"\t6\tok\r\n"
                                                   "2\tnan\tok\r\nNaN\t7\tok\r\n3\t9\t\"n/a\"\r\n")},
-         .lineCount = 6, .fieldsPerLine = 3, .xMin = 1, .xMax = 3, .rows = {{1, 5}, {3, 9}},
+         .read = {6, 3, 1, 3, {{1, 5}, {3, 9}}},
          .sameMeanAs = {rising2, twoColumns("r.txt", "1 5\r\n3 9\r\n")}},
         {.what = "every row missing",
          .inputs = {rising2, twoColumns("none.txt", "1,\r\n,2\r\nNA NA\r\n")},
@@ -86,11 +83,10 @@ inline const std::vector<Shape> &shapes() {
          .inputs = {rising2, twoColumns("c.txt", "# instrument 7\r\n  \t# calibrated\r\n0 0\r\n"
                                                  "# pause\r\n1 5\r\n2 3\r\n3 9\r\n"
                                                  "\r\n# end of run\r\n\r\n")},
-         .lineCount = 4, .fieldsPerLine = 2, .xMin = 0, .xMax = 3,
-         .rows = {{0, 0}, {1, 5}, {2, 3}, {3, 9}},
+         .read = {4, 2, 0, 3, {{0, 0}, {1, 5}, {2, 3}, {3, 9}}},
          .sameMeanAs = {rising2, twoColumns("r.txt", "0 0\r\n1 5\r\n2 3\r\n3 9\r\n")}},
         {.what = "a y column beyond the fields", .inputs = {rising2, curveFile("c.txt", {{"1", "5"}, {"2", "3"}}, {.yColumn = "9"})},
-         .lineCount = 2, .fieldsPerLine = 6, .xMin = 1, .xMax = 2, .rows = {{1, 0}, {2, 0}},
+         .read = {2, 6, 1, 2, {{1, 0}, {2, 0}}},
          .code = 5, .detail = "column 9 is not in {input}: its first data line has 6 fields", .batchOnly = true},
         {.what = "text in the y column", .inputs = {rising2, curveFile("t.txt", {{"1", "5"}, {"2", "abc"}})},
          .code = 13, .detail = "line 5, column 6: \"abc\" is not a number"},
@@ -121,10 +117,7 @@ inline const std::vector<Shape> &shapes() {
 // The files of one shape's inputs in `dir`; none, with a note why, where they cannot be made.
 inline std::vector<std::string> make(const std::vector<Input> &inputs, const TempDir &dir,
                                      const char *what = "") {
-    const bad_inputs::Case c{"", inputs, "out.mrg", "", "100", 0, 0, "", ""};
-    const bad_inputs::Prepared p = bad_inputs::prepare(c, dir);
-    if (!p.skipped.empty())
-        std::cout << "skipped \"" << what << "\": " << p.skipped << "\n";
+    const bad_inputs::Prepared p = bad_inputs::prepare({.what = what, .inputs = inputs}, dir);
     return p.skipped.empty() ? p.inputs : std::vector<std::string>{};
 }
 
@@ -137,14 +130,6 @@ template <typename Check> void forEachShape(Check &&check) {
         if (!paths.empty())
             check(shape, paths, dir);
     }
-}
-
-inline std::string filledIn(std::string text, const std::string &input, const TempDir &dir) {
-    for (const auto &[mark, value] :
-         {std::pair<std::string, std::string>{"{input}", input}, {"{dir}", dir.root.string()}})
-        if (const size_t at = text.find(mark); at != std::string::npos)
-            text.replace(at, mark.size(), value);
-    return text;
 }
 
 } // namespace real_files

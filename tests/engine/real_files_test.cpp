@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ranges>
 #include <tuple>
 
 using namespace mergon;
@@ -32,7 +33,7 @@ TEST(RealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
         Added a = addAll(shape.inputs, paths, true);
         if (shape.code != 0) {
             EXPECT_EQ(std::tuple(a.status.code(), a.status.detail(), a.session.fileCount()),
-                      std::tuple(shape.code, real_files::filledIn(shape.detail, paths.back(), dir),
+                      std::tuple(shape.code, bad_inputs::filledIn(shape.detail, paths.back(), dir),
                                  static_cast<int>(paths.size())));
             if (!shape.batchOnly)
                 return;
@@ -40,12 +41,12 @@ TEST(RealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
         }
         ASSERT_TRUE(a.status.ok()) << a.status.message() << "\n" << a.status.detail();
         const mergon::Curve &curve = a.session.curves.back();
-        std::vector<std::pair<double, double>> rows;
-        for (size_t i = 1; i < a.rows.size(); ++i)
-            rows.emplace_back(a.rows[i].x, a.rows[i].y);
-        EXPECT_EQ(
-            std::tuple(curve.lineCount, curve.fieldsPerLine, curve.fileXMin, curve.fileXMax, rows),
-            std::tuple(shape.lineCount, shape.fieldsPerLine, shape.xMin, shape.xMax, shape.rows));
+        const auto rows = a.rows | std::views::drop(1) | // rows[0] is entry 0, no data
+                          std::views::transform([](const Row &r) { return std::pair(r.x, r.y); });
+        EXPECT_EQ(std::tuple(curve.lineCount, curve.fieldsPerLine, curve.fileXMin, curve.fileXMax,
+                             std::vector(rows.begin(), rows.end())),
+                  std::tuple(shape.read.lineCount, shape.read.fieldsPerLine, shape.read.xMin,
+                             shape.read.xMax, shape.read.rows));
         if (shape.sameMeanAs.empty())
             return;
         TempDir otherDir;
