@@ -32,14 +32,13 @@ TEST(BadInputs, EachGivesItsMessageAndCodeAndAFailureChangesNoFile) {
             bad_inputs::Added a = bad_inputs::addAll(c.inputs, p.inputs);
             TextFile file;
             MeanCurve mean;
-            MeanOptions options;
-            if (!c.statistics.empty())
-                options.statisticsPath = dir.file(c.statistics);
-            Status status = a.status;
-            if (status.ok())
-                status = writeMean(a.session, file,
-                                   c.output.empty() ? a.session.outputFileName : c.output,
-                                   c.divisions, mean, {}, options);
+            const MeanOptions options{.statisticsPath =
+                                          c.statistics.empty() ? "" : dir.file(c.statistics)};
+            const Status status =
+                a.status.ok() ? writeMean(a.session, file,
+                                          c.output.empty() ? a.session.outputFileName : c.output,
+                                          c.divisions, mean, {}, options)
+                              : a.status;
 
             // The message on a failure, none and the output file's bytes on a success.
             const std::string text =

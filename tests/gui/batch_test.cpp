@@ -256,8 +256,8 @@ TEST(BatchRealFiles, ReadAsWrittenAndFailuresNameTheirCause) {
     };
     real_files::forEachShape([&](const real_files::Shape &shape,
                                  const std::vector<std::string> &paths, const TempDir &dir) {
-        const QString folder = QString::fromStdString(dir.root.string());
-        const Result r = runBatch(argumentsOf(shape.inputs, paths), folder);
+        const Result r =
+            runBatch(argumentsOf(shape.inputs, paths), QString::fromStdString(dir.root.string()));
         if (shape.code != 0) {
             EXPECT_EQ(std::tuple(r.exitCode, r.err.toStdString()),
                       std::tuple(1, "mergon-batch: " + paths.back() + ": " +
