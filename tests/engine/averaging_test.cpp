@@ -145,8 +145,7 @@ TEST(WriteMean, ATableThatCannotBeWrittenWholeChangesNoFile) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
+    const rlimit limited{64 * 1024, saved.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     TextFile file;
     MeanCurve curve;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <optional>
+#include <tuple>
 
 using namespace mergon;
 
@@ -12,12 +13,8 @@ namespace {
 
 TEST(OptionValue, TheWholeTextIsOneNumberAndCountsAreWholeFromTheirLeast) {
     constexpr auto none = std::nullopt;
-    const struct {
-        const char *text;
-        char mark;
-        std::optional<double> number; // nullopt: refused
-        std::optional<double> count;  // as a count of 1 or more
-    } cases[] = {
+    // The text, the decimal mark, the number (nullopt: refused) and the count of 1 or more.
+    const std::tuple<const char *, char, std::optional<double>, std::optional<double>> cases[] = {
         // clang-format off
         {"5", '.', 5, 5}, {"5.0", '.', 5, 5}, {"1E+02", '.', 100, 100}, {"1d1", '.', 10, 10},
         {"+7", '.', 7, 7}, {"-.5", '.', -0.5, none}, {"50.5", '.', 50.5, none}, {"0", '.', 0, none},
@@ -28,11 +25,10 @@ TEST(OptionValue, TheWholeTextIsOneNumberAndCountsAreWholeFromTheirLeast) {
         {"inf", '.', none, none}, {"0x10", '.', none, none}, {"1e", '.', none, none},
         // clang-format on
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.text) + " with the mark " + c.mark);
-        EXPECT_EQ(optionNumber(c.text, c.mark), c.number);
-        EXPECT_EQ(optionCount(c.text, 1, c.mark), c.count);
-    }
+    for (const auto &[text, mark, number, count] : cases)
+        EXPECT_EQ(std::tuple(optionNumber(text, mark), optionCount(text, 1, mark)),
+                  std::tuple(number, count))
+            << text << " with the mark " << mark;
     EXPECT_EQ(withDecimalPoint("-0,25E+01"), "-0.25E+01");
 }
 

@@ -9,14 +9,13 @@
 
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 using namespace mergon;
 
 TEST(Session, OutputNameReplacesTheLastThreeCharactersOfTheFirstFile) {
-    struct Case {
-        const char *chosen;
-        const char *output;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
+        // the first file, the output
         // clang-format off
         {"/lab/run1.txt", "/lab/run1.mrg"}, {"/lab/RUN1.TXT", "/lab/RUN1.mrg"},
         {"/lab/a.csv2", "/lab/a.cmrg"}, {"abc", "mrg"}, {"/data/run/abc", "/data/run/mrg"},
@@ -27,8 +26,8 @@ TEST(Session, OutputNameReplacesTheLastThreeCharactersOfTheFirstFile) {
         {"C:\\DATA\\A.TXT", "C:\\DATA\\A.mrg"}, // only '/' separates folders here
         // clang-format on
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(derivedOutputName(c.chosen), c.output) << "chosen \"" << c.chosen << "\"";
+    for (const auto &[chosen, output] : cases)
+        EXPECT_EQ(derivedOutputName(chosen), output) << "chosen \"" << chosen << "\"";
 }
 
 // The ranges start with no value: the first row sets them, however large; a row beyond the
