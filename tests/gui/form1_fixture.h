@@ -173,12 +173,16 @@ class Form1Fixture : public ::testing::Test {
 
     QString status() const { return form->Text1->text(); }
 
-    // Enabled flags of "Data File Open", "Write to File", "Clear" and "Exit", as "1001".
-    std::string buttonStates() const {
+    // Enabled flags of these buttons or actions, as "1001".
+    static std::string enabledFlags(std::initializer_list<const QObject *> items) {
         std::string flags;
-        for (QPushButton *b : {form->Command2, form->Command1, form->Command3, form->Command4})
-            flags += b->isEnabled() ? '1' : '0';
+        for (const QObject *item : items)
+            flags += item->property("enabled").toBool() ? '1' : '0';
         return flags;
+    }
+    // "Data File Open", "Write to File", "Clear" and "Exit".
+    std::string buttonStates() const {
+        return enabledFlags({form->Command2, form->Command1, form->Command3, form->Command4});
     }
 
     TempDir dir;
