@@ -49,12 +49,11 @@ struct Result {
     QString out, err;
 };
 
-// Runs `program` (mergon-batch by default) in `folder`, with mergon-batch's folder first on the
-// PATH as for an installed program, and waits for its end; `unprivileged` runs it as an ordinary
-// user when the test runs as root, for whom permission bits do not bind.
-inline Result runProgram(const QStringList &arguments, const QString &folder = {},
-                         const QString &program = QStringLiteral(MERGON_BATCH),
-                         bool unprivileged = false) {
+// Runs `program` in `folder`, with mergon-batch's folder first on the PATH as for an installed
+// program, and waits for its end; `unprivileged` runs it as an ordinary user when the test runs
+// as root, for whom permission bits do not bind.
+inline Result runProgram(const QStringList &arguments, const QString &folder,
+                         const QString &program, bool unprivileged = false) {
     QProcess process;
     process.setWorkingDirectory(folder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
