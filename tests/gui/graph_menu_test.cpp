@@ -58,11 +58,9 @@ class GraphMenuTest : public Form1Fixture {
 TEST_F(GraphMenuTest, ItemStatesThroughASession) {
     EXPECT_TRUE(action("None")->isChecked() && action("Common Range")->isChecked());
     form->Text2[0]->setText(QString::fromStdString(path("out.mrg")));
-    struct Step {
-        const char *what;
-        std::function<void()> run;
-        const char *states;
-    } steps[] = {
+    // What happens, then the enabled flags of "Save Figure", "Save Statistics" and "Copy Batch
+    // Command".
+    const std::tuple<const char *, std::function<void()>, const char *> steps[] = {
         {"start", [] {}, "000"},
         {"one file", [&] { addExamples({"run1.txt"}); }, "101"},
         {"a cancelled chooser", [&] { add(""); }, "101"},
@@ -77,13 +75,12 @@ TEST_F(GraphMenuTest, ItemStatesThroughASession) {
         {"a failed write", [&] { form->Command1->click(); }, "101"},
         {"cleared", [&] { form->Command3->click(); }, "000"},
     };
-    for (const Step &step : steps) {
-        step.run();
-        // "Save Figure", "Save Statistics" and "Copy Batch Command"
+    for (const auto &[what, run, states] : steps) {
+        run();
         EXPECT_EQ(enabledFlags({action("&Save Figure..."), action("Save S&tatistics..."),
                                 action("&Copy Batch Command")}),
-                  step.states)
-            << step.what;
+                  states)
+            << what;
     }
     // The choices outlast "Clear"; nothing was drawn or saved through a disabled item.
     EXPECT_TRUE(action("Standard Error")->isChecked() && action("Common Range")->isChecked());
@@ -117,9 +114,8 @@ TEST_F(GraphMenuTest, SavedFiguresAndStatisticsAreMergonBatchs) {
     addExamples({"run1.txt", "run2.txt"});
     const std::string output = path("out.mrg");
     form->Text2[0]->setText(QString::fromStdString(output));
-    struct Case {
-        const char *file, *spread, *band, *averageOver, *range;
-    } cases[] = {
+    const char *cases[][5] = {
+        // the file, the spread, its band, the range and its option
         {"fig.png", "95 % Confidence Interval", "ci", "Common Range", "common"},
         {"fig.SVG", "Standard Deviation", "sd", "All Curves", "union"},
         {"fig.svg", "Standard Error", "se", "Common Range", "common"},
@@ -127,35 +123,35 @@ TEST_F(GraphMenuTest, SavedFiguresAndStatisticsAreMergonBatchs) {
     };
     const QStringList interval{"--confidence", "0.95"};
     const QByteArray page = "/MediaBox [0 0 340.000000 227.000000]"; // in whole points
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.file);
-        trigger(QString::fromUtf8(c.spread));
-        trigger(QString::fromUtf8(c.averageOver));
+    for (const auto &[file, spread, band, averageOver, range] : cases) {
+        SCOPED_TRACE(file);
+        trigger(QString::fromUtf8(spread));
+        trigger(QString::fromUtf8(averageOver));
         form->Text3->setText("37");
         const Session before = form->session();
-        save("&Save Figure...", path(c.file));
+        save("&Save Figure...", path(file));
         EXPECT_TRUE(form->session() == before); // the window's session is left alone
         form->Command1->click();
         form->Text3->setText("5"); // the table is the write's, whatever the box says now
         save("Save S&tatistics...", path("window.csv"));
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
-        const std::string batchFile = path(QStringLiteral("batch-") + c.file);
+        const std::string batchFile = path(QStringLiteral("batch-") + file);
         Result r = runBatch(QStringList{example("run1.txt"), example("run2.txt"), "--divisions",
                                         "37", "--output", QString::fromStdString(path("batch.mrg")),
                                         "--statistics", QString::fromStdString(path("batch.csv")),
                                         "--plot", QString::fromStdString(batchFile), "--plot-style",
-                                        "paper", "--band", c.band, "--range", c.range} +
-                            (c.band == std::string("ci") ? interval : QStringList()));
+                                        "paper", "--band", band, "--range", range} +
+                            (band == std::string("ci") ? interval : QStringList()));
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(std::tuple(readAll(output), readAll(path("window.csv")),
                              readAll(path("window.csv")).count("\r\n")),
                   std::tuple(readAll(path("batch.mrg")), readAll(path("batch.csv")), 39));
         // The same pixels, the same SVG, 120 x 80 mm; PDF pages of that size in whole points
         // (their creation dates differ).
-        const QByteArray window = readAll(path(c.file)), batch = readAll(batchFile);
-        if (QByteArray(c.file).endsWith(".png"))
+        const QByteArray window = readAll(path(file)), batch = readAll(batchFile);
+        if (QByteArray(file).endsWith(".png"))
             EXPECT_TRUE(QImage::fromData(window) == QImage::fromData(batch));
-        else if (QByteArray(c.file).endsWith(".pdf"))
+        else if (QByteArray(file).endsWith(".pdf"))
             EXPECT_TRUE(window.contains(page) && batch.contains(page));
         else
             EXPECT_TRUE(window == batch && window.contains(R"(width="120mm" height="80mm")"));
@@ -262,25 +258,22 @@ TEST_F(GraphMenuTest, CopiedBatchCommandRemakesTheOutputFile) {
 TEST_F(GraphMenuTest, DroppedFilesAreAddedOneAfterAnother) {
     const QString good = example("run1.txt");
     const QString bad = QString::fromStdString(writeFile("bad.txt", "h\nh\nh\n1 2 3 4 x 6\n"));
-    struct Case {
-        const char *what;
-        QStringList dropped;
-        int added, boxes;
-    } cases[] = {
+    // What is dropped, the files added and the boxes shown.
+    const std::tuple<const char *, QStringList, int, int> cases[] = {
         {"three files", {good, example("run2.txt"), example("run3.txt")}, 3, 0},
         {"twelve files", QStringList(12, good), 10, 0},
         {"a bad file in the middle", {good, bad, good}, 2, 1},
     };
-    for (const Case &c : cases) {
+    for (const auto &[what, dropped, added, boxes] : cases) {
         form->Command3->click();
         messages.clear();
-        drop(c.dropped);
+        drop(dropped);
         const auto shown =
             std::count_if(std::next(form->Text2.begin()), form->Text2.end(),
                           [](const QLineEdit *box) { return !box->text().isEmpty(); });
         EXPECT_EQ(std::tuple(form->session().fileCount(), shown, int(messages.size())),
-                  std::tuple(c.added, c.added, c.boxes))
-            << c.what;
+                  std::tuple(added, added, boxes))
+            << what;
     }
     EXPECT_EQ(std::tuple(messages[0].text.right(4), chooserShown, form->Text2[0]->text()),
               std::tuple("(13)", 0, QString(good).chopped(3) + "mrg"));
