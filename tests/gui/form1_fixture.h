@@ -49,12 +49,11 @@ struct Result {
     QString out, err;
 };
 
-// Runs `program` (mergon-batch by default) in `folder`, with mergon-batch's folder first on the
-// PATH as for an installed program, and waits for its end; `unprivileged` runs it as an ordinary
-// user when the test runs as root, for whom permission bits do not bind.
-inline Result runProgram(const QStringList &arguments, const QString &folder = {},
-                         const QString &program = QStringLiteral(MERGON_BATCH),
-                         bool unprivileged = false) {
+// Runs `program` in `folder`, with mergon-batch's folder first on the PATH as for an installed
+// program, and waits for its end; `unprivileged` runs it as an ordinary user when the test runs
+// as root, for whom permission bits do not bind.
+inline Result runProgram(const QStringList &arguments, const QString &folder,
+                         const QString &program, bool unprivileged = false) {
     QProcess process;
     process.setWorkingDirectory(folder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -173,12 +172,16 @@ class Form1Fixture : public ::testing::Test {
 
     QString status() const { return form->Text1->text(); }
 
-    // Enabled flags of "Data File Open", "Write to File", "Clear" and "Exit", as "1001".
-    std::string buttonStates() const {
+    // Enabled flags of these buttons or actions, as "1001".
+    static std::string enabledFlags(std::initializer_list<const QObject *> items) {
         std::string flags;
-        for (QPushButton *b : {form->Command2, form->Command1, form->Command3, form->Command4})
-            flags += b->isEnabled() ? '1' : '0';
+        for (const QObject *item : items)
+            flags += item->property("enabled").toBool() ? '1' : '0';
         return flags;
+    }
+    // "Data File Open", "Write to File", "Clear" and "Exit".
+    std::string buttonStates() const {
+        return enabledFlags({form->Command2, form->Command1, form->Command3, form->Command4});
     }
 
     TempDir dir;

@@ -21,8 +21,7 @@ TEST(PaperAxes, StepsRangesAndNumbers) {
             << s.span << " / " << s.maxIntervals;
     for (const auto &r : ranges) {
         const AxisRange fitted = fittedRange(r.low, r.high);
-        EXPECT_DOUBLE_EQ(fitted.low, r.fittedLow) << r.low << " to " << r.high;
-        EXPECT_DOUBLE_EQ(fitted.high, r.fittedHigh) << r.low << " to " << r.high;
+        EXPECT_EQ(std::pair(fitted.low, fitted.high), std::pair(r.fittedLow, r.fittedHigh));
     }
     for (const auto &l : labels)
         EXPECT_EQ(tickLabel(l.value, l.step).toStdString(), l.label) << l.value;
