@@ -220,7 +220,6 @@ inline const std::vector<Case> &cases() {
          .inBatch = {{0, ""}}},
         {.what = "16777217 divisions", .divisions = "16777217", .code = 6, .expected = kDivisionsOutOfRange,
          .inBatch = {{6, "The number of divisions is out of range: it must be a whole number from 1 to 16777216. (6)"}}},
-        {.what = "no common range", .inputs = {kA, far}, .code = 5, .expected = noRange},
         {.what = "no common range, with a statistics table", .inputs = {kA, far}, .code = 5, .expected = noRange,
          .statistics = "out.csv"},
         // A link is followed: its target gets the new content, and stays where it is.
